@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# One entry point for a fresh Debian 12 machine:
+#   bash dev.sh run    installs what is missing, builds, builds the demo server once and starts Arvelo on it
+#   bash dev.sh test   installs what is missing, builds and runs every test
+#   bash dev.sh build  installs what is missing and builds
+#   bash dev.sh setup  only installs the Debian packages
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libgl-dev
+  qt6-qpa-plugins
+  libzip-dev zlib1g-dev
+  libgtest-dev libgmock-dev
+  fonts-dejavu-core
+  poppler-utils unzip
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+setup() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+build() {
+  setup
+  cmake --preset default >/dev/null
+  cmake --build --preset default
+}
+
+case "${1:-}" in
+  setup) setup ;;
+  build) build ;;
+  test)
+    build
+    ctest --preset default
+    ;;
+  run)
+    build
+    server="${ARVELO_SERVER:-$PWD/build/bin/demo-server}"
+    if [ ! -f "$server/server.json" ]; then
+      ./build/bin/arvelo-demo-server --out "$server"
+    fi
+    ARVELO_SERVER="$server" exec ./build/bin/arvelo
+    ;;
+  *)
+    echo "usage: bash dev.sh run|test|build|setup" >&2
+    exit 64
+    ;;
+esac

@@ -1,0 +1,17 @@
+#include "engine/archive_path.h"
+
+#include "platform/unc_path.h"
+
+QString ArchivePathToUnc(const QString& path)
+{
+    QString unc = path;
+    unc.replace(QLatin1Char(':'), QLatin1Char('\\'));
+    if (!unc.startsWith(QLatin1String("\\\\")))
+        unc.prepend(QLatin1String("\\\\"));
+    return unc;
+}
+
+QString archiveLocalPath(const QString& serverPath)
+{
+    return platform::resolveUncPath(ArchivePathToUnc(serverPath));
+}
