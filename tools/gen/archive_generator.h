@@ -32,6 +32,8 @@ struct ArchiveOptions {
     int yearFrom = 1998;         // message last-write times spread over these years (local time)
     int yearTo = 2024;
     bool sparse = true;          // sizes by ftruncate (holes); false writes real bytes
+    bool trickyNames = false;    // per folder also x.$A7, x.001.$01, w.$ (attachments), x.$01.001 (a message)
+                                 // and a folder y.$02 (an attachment of size 0)
 };
 
 // The figures a scanner must publish finally for one archive, in bytes where the record has megabytes.
