@@ -51,6 +51,17 @@ void TMyThreads::setFreeOnTerminate(bool free)
         disconnect(this, &QThread::finished, this, &QObject::deleteLater);
 }
 
+void TMyThreads::Stop()
+{
+    m_stop = true;
+    requestInterruption();
+}
+
+bool TMyThreads::stopRequested() const
+{
+    return m_stop.load(std::memory_order_relaxed) || isInterruptionRequested();
+}
+
 void TMyThreads::run()
 {
     Execute();
@@ -60,6 +71,10 @@ void TMyThreads::Execute()
 {
     FEinmal = true;
     FTerminated = false;
+    if (stopRequested()) {
+        FTerminated = true;
+        return;
+    }
     FSize = FSizeRoot = 0;
     FAnzahlNachrichten = FAnzahlNachrichtenG = 0;
     FAnhang = FAnhangG = 0;
@@ -68,7 +83,7 @@ void TMyThreads::Execute()
     FOld = kNoOldStamp;
 
     FSize = MeasureFolder(FPfad, true);
-    if (!isInterruptionRequested())
+    if (!stopRequested())
         publish();
     m_readers.clear();
     FTerminated = true;
@@ -102,7 +117,7 @@ double TMyThreads::measureDir(platform::DirReader& reader, bool root, std::size_
     double total = 0;
     platform::DirEntry entry;
     while (reader.next(entry)) {
-        if (isInterruptionRequested())
+        if (stopRequested())
             break;
         const double size = double(entry.size);
         const std::string_view ext = extensionOf(entry.name);
@@ -146,7 +161,7 @@ double TMyThreads::measureDir(platform::DirReader& reader, bool root, std::size_
             }
         }
         if (counter == 0) {
-            if (isInterruptionRequested())
+            if (stopRequested())
                 break;
             publish();
             counter = FSchritt;
@@ -166,7 +181,7 @@ void TMyThreads::publish()
 void TMyThreads::PublishResult()
 {
     // A stopped scanner (its row removed or measured anew) no longer writes into the row.
-    if (isInterruptionRequested() || !FTobData)
+    if (stopRequested() || !FTobData)
         return;
     TTobData& data = *FTobData;
     const long double sizeMb = (long double)FSize / kMegabyte;

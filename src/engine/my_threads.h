@@ -18,8 +18,8 @@ class DirReader;
 
 // Measures one archive folder tree on a thread of its own and publishes the figures into its row's record.
 // Created "suspended" (not started); the creator sets the F fields, the priority and FreeOnTerminate, then
-// calls resume(). A stop request (requestInterruption) ends the walk between two entries; from then on the
-// scanner publishes nothing more.
+// calls resume(). A stop request (Stop, or requestInterruption) ends the walk between two entries; from then
+// on the scanner publishes nothing more. Stop also holds for a scanner that has not started yet.
 class TMyThreads : public QThread {
     Q_OBJECT
 public:
@@ -34,6 +34,10 @@ public:
     // The thread object deletes itself (on its owner's thread) once it has finished.
     void setFreeOnTerminate(bool free);
     bool freeOnTerminate() const { return m_freeOnTerminate; }
+
+    // Asks the scanner to end; safe before it has started and from any thread.
+    void Stop();
+    bool stopRequested() const;
 
     // Walks one folder and its sub-folders; returns the bytes of that folder's tree.
     double MeasureFolder(const QString& path, bool root);
@@ -80,5 +84,6 @@ private:
     QThread::Priority m_priority = QThread::NormalPriority;
     bool m_freeOnTerminate = false;
     bool m_resumed = false;
+    std::atomic<bool> m_stop {false};
     std::vector<std::unique_ptr<platform::DirReader>> m_readers;  // one per folder level, reused
 };
