@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVariant>
 
+class QIODevice;
+
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -62,6 +64,9 @@ public:
     virtual QString LinkUrl() = 0;
     // The same message seen as a fax; fails for a message that is none.
     virtual std::shared_ptr<FaxItem> QueryFaxItem() = 0;
+    // Writes the message as an Internet message (RFC 5322) into target; what DVEmlFromMailItem saves.
+    // Fails for a message that cannot be written so; the default is such a message.
+    virtual void WriteEml(QIODevice& target);
 };
 
 class FaxItem {

@@ -1,6 +1,6 @@
 #pragma once
 
-// Lays out archive trees in the folder layout the scanner reads (spec Part 1.2), deterministic for a seed,
+// Lays out archive trees in the folder layout the scanner reads, deterministic for a seed,
 // and keeps its own account of the figures a correct scanner must find in them. The figures are counted
 // while the tree is written, never by walking it, so tests and benchmarks can compare the scanner against an
 // independent computation.

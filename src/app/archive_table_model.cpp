@@ -1,0 +1,175 @@
+#include "app/archive_table_model.h"
+
+namespace {
+
+const char* const kHeaders[ColumnCount] = {
+    "Tobit-User",       "Tobit-Archivgröße (gesamt)", "User-ID",           "Nachrichten",
+    "Anhänge",          "Anhanggröße",                "Jüngste Nachricht", "Älteste Nachricht",
+};
+
+Qt::Alignment alignmentOf(int column)
+{
+    const Qt::Alignment centred = Qt::AlignHCenter | Qt::AlignVCenter;
+    const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
+    return column == ColSize || column == ColUserId ? centred : left;
+}
+
+}  // namespace
+
+ArchiveTableModel::ArchiveTableModel(QObject* parent) : QAbstractItemModel(parent)
+{
+    m_flushTimer.setInterval(250);
+    connect(&m_flushTimer, &QTimer::timeout, this, &ArchiveTableModel::flushChanges);
+    m_flushTimer.start();
+}
+
+ArchiveTableModel::~ArchiveTableModel() = default;
+
+QModelIndex ArchiveTableModel::index(int row, int column, const QModelIndex& parent) const
+{
+    const ArchiveNode* p = parent.isValid() ? nodeFromIndex(parent) : &m_root;
+    if (!p || row < 0 || row >= p->childCount() || column < 0 || column >= ColumnCount)
+        return {};
+    return createIndex(row, column, p->child(row));
+}
+
+QModelIndex ArchiveTableModel::parent(const QModelIndex& child) const
+{
+    const ArchiveNode* node = nodeFromIndex(child);
+    if (!node || !node->parent || node->parent == &m_root)
+        return {};
+    return createIndex(node->parent->position, 0, node->parent);
+}
+
+int ArchiveTableModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid() && parent.column() != 0)
+        return 0;
+    const ArchiveNode* p = parent.isValid() ? nodeFromIndex(parent) : &m_root;
+    return p ? p->childCount() : 0;
+}
+
+int ArchiveTableModel::columnCount(const QModelIndex&) const { return ColumnCount; }
+
+bool ArchiveTableModel::hasChildren(const QModelIndex& parent) const { return rowCount(parent) > 0; }
+
+QVariant ArchiveTableModel::data(const QModelIndex& index, int role) const
+{
+    const ArchiveNode* node = nodeFromIndex(index);
+    if (!node)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return cellText(*node->data, node->level, index.column(), m_formats);
+    case Qt::DecorationRole:
+        if (index.column() == ColUser)
+            return node->level == 0 ? m_userIcon : m_folderIcon;
+        return {};
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(alignmentOf(index.column()));
+    case LevelRole:
+        return node->level;
+    case RecordRole:
+        return QVariant::fromValue(quintptr(node->data.get()));
+    default:
+        return {};
+    }
+}
+
+QVariant ArchiveTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
+        return {};
+    if (role == Qt::DisplayRole)
+        return QString::fromUtf8(kHeaders[section]);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(alignmentOf(section));
+    return {};
+}
+
+ArchiveNode* ArchiveTableModel::nodeFromIndex(const QModelIndex& index) const
+{
+    if (!index.isValid() || index.model() != this)
+        return nullptr;
+    return static_cast<ArchiveNode*>(index.internalPointer());
+}
+
+QModelIndex ArchiveTableModel::indexOfNode(const ArchiveNode* node, int column) const
+{
+    if (!node || node == &m_root)
+        return {};
+    return createIndex(node->position, column, const_cast<ArchiveNode*>(node));
+}
+
+ArchiveNode* ArchiveTableModel::nodeOfRecord(const TTobData* record) const
+{
+    const auto it = m_byRecord.find(record);
+    return it == m_byRecord.end() ? nullptr : it->second;
+}
+
+void ArchiveTableModel::clear()
+{
+    beginResetModel();
+    m_changed.clear();
+    m_byRecord.clear();
+    m_root.children.clear();
+    endResetModel();
+}
+
+ArchiveNode* ArchiveTableModel::appendTopLevel() { return appendChild(&m_root); }
+
+ArchiveNode* ArchiveTableModel::appendChild(ArchiveNode* parent)
+{
+    const int row = parent->childCount();
+    beginInsertRows(parent == &m_root ? QModelIndex() : indexOfNode(parent), row, row);
+    auto node = std::make_unique<ArchiveNode>();
+    node->parent = parent;
+    node->position = row;
+    node->level = parent->level + 1;
+    ArchiveNode* raw = node.get();
+    m_byRecord[raw->data.get()] = raw;
+    parent->children.push_back(std::move(node));
+    endInsertRows();
+    return raw;
+}
+
+void ArchiveTableModel::refreshNode(ArchiveNode* node)
+{
+    if (!node || node == &m_root)
+        return;
+    emit dataChanged(indexOfNode(node, 0), indexOfNode(node, ColumnCount - 1));
+}
+
+void ArchiveTableModel::markChanged(const TTobData* record)
+{
+    ArchiveNode* node = nodeOfRecord(record);
+    if (!node || node->changed)
+        return;
+    node->changed = true;
+    m_changed.push_back(node);
+}
+
+void ArchiveTableModel::flushChanges()
+{
+    if (m_changed.empty())
+        return;
+    std::vector<ArchiveNode*> changed;
+    changed.swap(m_changed);
+    for (ArchiveNode* node : changed) {
+        node->changed = false;
+        refreshNode(node);
+    }
+}
+
+void ArchiveTableModel::setFormats(const CellFormats& formats)
+{
+    m_formats = formats;
+    if (m_root.childCount() > 0)
+        emit dataChanged(index(0, 0), index(m_root.childCount() - 1, ColumnCount - 1));
+}
+
+void ArchiveTableModel::setRowIcons(const QIcon& user, const QIcon& subArchive)
+{
+    m_userIcon = user;
+    m_folderIcon = subArchive;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QTreeView>
+
+// The archive table's view: fixed row and header heights, grid lines, whole-row single selection that a
+// right click moves too, a tooltip only where a cell's text is cut, and the column-width rule on resize.
+class ArchiveTreeView : public QTreeView {
+    Q_OBJECT
+public:
+    static constexpr int kRowHeight = 18;
+    static constexpr int kHeaderHeight = 17;
+    static constexpr int kMinimumColumnWidth = 40;
+
+    explicit ArchiveTreeView(QWidget* parent = nullptr);
+
+    // Column 1 takes what columns 0 and 2..7 leave as designed; column 2 goes back to 90.
+    void applyResizeRule();
+    static int sizeColumnWidth(int tableWidth, int firstColumnWidth);
+
+    void setModel(QAbstractItemModel* model) override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};

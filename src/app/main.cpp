@@ -1,0 +1,20 @@
+#include "app/tform1.h"
+
+#include <QApplication>
+#include <QScreen>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Arvelo"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Arvelo"));
+    QApplication::setApplicationVersion(QStringLiteral(ARVELO_VERSION));
+
+    TForm1 form;
+    // Centred on the screen, at its designed client size.
+    form.resize(964, 745);
+    if (const QScreen* screen = form.screen())
+        form.move(screen->availableGeometry().center() - form.rect().center());
+    form.show();
+    return app.exec();
+}

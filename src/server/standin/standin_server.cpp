@@ -1,0 +1,340 @@
+#include "server/standin/standin_server.h"
+
+#include "platform/program_folder.h"
+#include "platform/unc_path.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QIODevice>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <vector>
+
+namespace standin {
+
+namespace {
+
+struct Message {
+    int kind = 0;
+    QString title;
+    QString eml;
+    QString faxImage;
+    QString url;
+};
+
+struct Archive {
+    QString name;
+    QString path;
+    QString fullPath;
+    std::vector<int> subs;  // indexes into ServerData::archives
+    std::vector<Message> messages;
+};
+
+struct ServerData {
+    QString folder;     // absolute, canonical
+    std::vector<Archive> archives;  // [0] is the archive root
+    QHash<QString, int> byPath;
+};
+
+class Reader {
+public:
+    Reader(ServerData& data, const QString& file) : m_data(data), m_file(file) {}
+
+    [[noreturn]] void fail(const QString& where, const QString& what) const
+    {
+        throw ServerError(QStringLiteral("%1: %2: %3").arg(QDir::toNativeSeparators(m_file), where, what));
+    }
+
+    QString text(const QJsonObject& o, const char* key, const QString& where, bool required) const
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        const QString place = where + QLatin1Char('.') + QLatin1String(key);
+        if (v.isUndefined()) {
+            if (required)
+                fail(place, QStringLiteral("Pflichtfeld fehlt"));
+            return {};
+        }
+        if (!v.isString())
+            fail(place, QStringLiteral("Text erwartet"));
+        return v.toString();
+    }
+
+    int archive(const QJsonValue& value, const QString& where)
+    {
+        if (!value.isObject())
+            fail(where, QStringLiteral("Objekt erwartet"));
+        const QJsonObject o = value.toObject();
+        const int index = int(m_data.archives.size());
+        m_data.archives.emplace_back();
+        {
+            Archive& a = m_data.archives.back();
+            a.name = text(o, "name", where, true);
+            a.path = text(o, "path", where, true);
+            a.fullPath = text(o, "fullPath", where, true);
+        }
+        m_data.byPath.insert(m_data.archives[std::size_t(index)].path, index);
+
+        const QJsonValue messages = o.value(QLatin1String("messages"));
+        if (!messages.isUndefined()) {
+            if (!messages.isArray())
+                fail(where + QStringLiteral(".messages"), QStringLiteral("Liste erwartet"));
+            const QJsonArray list = messages.toArray();
+            std::vector<Message> read;
+            read.reserve(std::size_t(list.size()));
+            for (qsizetype i = 0; i < list.size(); ++i)
+                read.push_back(message(list.at(i), QStringLiteral("%1.messages[%2]").arg(where).arg(i)));
+            m_data.archives[std::size_t(index)].messages = std::move(read);
+        }
+
+        const QJsonValue subs = o.value(QLatin1String("subArchives"));
+        if (!subs.isUndefined()) {
+            if (!subs.isArray())
+                fail(where + QStringLiteral(".subArchives"), QStringLiteral("Liste erwartet"));
+            const QJsonArray list = subs.toArray();
+            for (qsizetype i = 0; i < list.size(); ++i) {
+                const int sub = archive(list.at(i), QStringLiteral("%1.subArchives[%2]").arg(where).arg(i));
+                m_data.archives[std::size_t(index)].subs.push_back(sub);
+            }
+        }
+        return index;
+    }
+
+    Message message(const QJsonValue& value, const QString& where) const
+    {
+        if (!value.isObject())
+            fail(where, QStringLiteral("Objekt erwartet"));
+        const QJsonObject o = value.toObject();
+        Message m;
+        const QJsonValue kind = o.value(QLatin1String("kind"));
+        if (kind.isUndefined())
+            fail(where + QStringLiteral(".kind"), QStringLiteral("Pflichtfeld fehlt"));
+        if (!kind.isDouble() || kind.toDouble() != double(kind.toInt()))
+            fail(where + QStringLiteral(".kind"), QStringLiteral("ganze Zahl erwartet"));
+        m.kind = kind.toInt();
+        m.title = text(o, "title", where, true);
+        m.eml = text(o, "eml", where, m.kind == 2);
+        m.faxImage = text(o, "faxImage", where, m.kind == 3);
+        m.url = text(o, "url", where, m.kind == 8);
+        return m;
+    }
+
+private:
+    ServerData& m_data;
+    QString m_file;
+};
+
+std::shared_ptr<ServerData> load(const QString& folder)
+{
+    auto data = std::make_shared<ServerData>();
+    const QFileInfo info(folder);
+    data->folder = info.canonicalFilePath().isEmpty() ? info.absoluteFilePath() : info.canonicalFilePath();
+    const QString file = data->folder + QStringLiteral("/server.json");
+    Reader reader(*data, file);
+
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        reader.fail(QStringLiteral("Datei"), QStringLiteral("kann nicht gelesen werden (%1)").arg(f.errorString()));
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &error);
+    if (error.error != QJsonParseError::NoError)
+        reader.fail(QStringLiteral("Byte %1").arg(error.offset),
+                    QStringLiteral("kein gültiges JSON (%1)").arg(error.errorString()));
+    if (!doc.isObject())
+        reader.fail(QStringLiteral("oberste Ebene"), QStringLiteral("Objekt erwartet"));
+    const QJsonValue root = doc.object().value(QLatin1String("archiveRoot"));
+    if (root.isUndefined())
+        reader.fail(QStringLiteral("archiveRoot"), QStringLiteral("Pflichtfeld fehlt"));
+    reader.archive(root, QStringLiteral("archiveRoot"));
+    return data;
+}
+
+// A message file named in server.json, refused when it leads out of the server folder.
+QString messageFile(const ServerData& data, const QString& relative)
+{
+    if (relative.isEmpty() || QDir::isAbsolutePath(relative) || relative.contains(QLatin1Char(':')))
+        throw ServerError(QStringLiteral("Ungültiger Dateiname der Nachricht: %1").arg(relative));
+    const QString joined = QDir::cleanPath(data.folder + QLatin1Char('/') + relative);
+    const QString canonical = QFileInfo(joined).canonicalFilePath();
+    if (canonical.isEmpty())
+        throw ServerError(QStringLiteral("Nachrichtendatei fehlt: %1").arg(relative));
+    if (!canonical.startsWith(data.folder + QLatin1Char('/')))
+        throw ServerError(QStringLiteral("Nachrichtendatei liegt außerhalb des Serverordners: %1").arg(relative));
+    return canonical;
+}
+
+class Folder;
+
+class Folders : public ArchiveFolders {
+public:
+    Folders(std::shared_ptr<ServerData> d, int owner) : m_data(std::move(d)), m_owner(owner) {}
+    qint32 Count() override { return qint32(m_data->archives[std::size_t(m_owner)].subs.size()); }
+    std::shared_ptr<ArchiveFolder> Item(const QVariant& index) override;
+
+private:
+    std::shared_ptr<ServerData> m_data;
+    int m_owner;
+};
+
+class Fax : public FaxItem {
+public:
+    explicit Fax(QString image) : m_image(std::move(image)) {}
+    QVariant ImagePath() override { return QDir::toNativeSeparators(m_image); }
+
+private:
+    QString m_image;
+};
+
+class Mail : public MailItem {
+public:
+    Mail(std::shared_ptr<ServerData> d, Message m) : m_data(std::move(d)), m_message(std::move(m)) {}
+    QString Title() override { return m_message.title; }
+    QString LinkUrl() override { return m_message.url; }
+    std::shared_ptr<FaxItem> QueryFaxItem() override
+    {
+        if (m_message.kind != 3 || m_message.faxImage.isEmpty())
+            throw ServerError(QStringLiteral("Die Nachricht ist kein Fax."));
+        return std::make_shared<Fax>(messageFile(*m_data, m_message.faxImage));
+    }
+    void WriteEml(QIODevice& target) override
+    {
+        if (m_message.eml.isEmpty())
+            MailItem::WriteEml(target);
+        QFile source(messageFile(*m_data, m_message.eml));
+        if (!source.open(QIODevice::ReadOnly))
+            throw ServerError(QStringLiteral("Nachricht nicht lesbar: %1").arg(source.errorString()));
+        while (!source.atEnd()) {
+            const QByteArray chunk = source.read(64 * 1024);
+            if (chunk.isEmpty() || target.write(chunk) != chunk.size())
+                throw ServerError(QStringLiteral("Nachricht konnte nicht geschrieben werden."));
+        }
+    }
+
+private:
+    std::shared_ptr<ServerData> m_data;
+    Message m_message;
+};
+
+class Entry : public MessageEntry {
+public:
+    Entry(int index, int kind) : m_index(index), m_kind(kind) {}
+    QVariant Key() override { return m_index; }
+    qint32 Kind() override { return m_kind; }
+
+private:
+    int m_index;
+    int m_kind;
+};
+
+class Messages : public MessageList {
+public:
+    Messages(std::shared_ptr<ServerData> d, int owner) : m_data(std::move(d)), m_owner(owner) {}
+    qint32 Count() override { return qint32(list().size()); }
+    std::shared_ptr<MessageEntry> Item(const QVariant& index) override
+    {
+        bool ok = false;
+        const int i = index.toInt(&ok);
+        if (!ok || i < 0 || i >= int(list().size()))
+            throw ServerError(QStringLiteral("Nachricht %1 gibt es nicht.").arg(index.toString()));
+        return std::make_shared<Entry>(i, list()[std::size_t(i)].kind);
+    }
+
+private:
+    const std::vector<Message>& list() const { return m_data->archives[std::size_t(m_owner)].messages; }
+    std::shared_ptr<ServerData> m_data;
+    int m_owner;
+};
+
+class Folder : public ArchiveFolder {
+public:
+    Folder(std::shared_ptr<ServerData> d, int index) : m_data(std::move(d)), m_index(index) {}
+    std::shared_ptr<ArchiveFolders> GetSubArchives() override { return std::make_shared<Folders>(m_data, m_index); }
+    QString Name() override { return archive().name; }
+    QVariant Path() override { return archive().path; }
+    QString FullPath() override { return archive().fullPath; }
+    std::shared_ptr<MessageList> GetMessages(const QVariant&) override
+    {
+        return std::make_shared<Messages>(m_data, m_index);
+    }
+    std::shared_ptr<MailItem> GetMailItem(const QVariant& key, const QVariant&) override
+    {
+        bool ok = false;
+        const int i = key.toInt(&ok);
+        if (!ok || i < 0 || i >= int(archive().messages.size()))
+            throw ServerError(QStringLiteral("Nachricht %1 gibt es nicht.").arg(key.toString()));
+        return std::make_shared<Mail>(m_data, archive().messages[std::size_t(i)]);
+    }
+
+private:
+    const Archive& archive() const { return m_data->archives[std::size_t(m_index)]; }
+    std::shared_ptr<ServerData> m_data;
+    int m_index;
+};
+
+std::shared_ptr<ArchiveFolder> Folders::Item(const QVariant& index)
+{
+    bool ok = false;
+    const int i = index.toInt(&ok);
+    const auto& subs = m_data->archives[std::size_t(m_owner)].subs;
+    if (!ok || i < 0 || i >= int(subs.size()))
+        throw ServerError(QStringLiteral("Archiv %1 gibt es in der Liste nicht.").arg(index.toString()));
+    return std::make_shared<Folder>(m_data, subs[std::size_t(i)]);
+}
+
+class StandinAccount : public Account {
+public:
+    explicit StandinAccount(std::shared_ptr<ServerData> d) : m_data(std::move(d)) {}
+    std::shared_ptr<ArchiveFolder> GetArchiveRoot(qint32) override { return std::make_shared<Folder>(m_data, 0); }
+    std::shared_ptr<ArchiveFolder> ArchiveFromPath(const QString& path) override
+    {
+        const auto it = m_data->byPath.constFind(path);
+        if (it == m_data->byPath.constEnd())
+            throw ServerError(QStringLiteral("Unbekanntes Archiv: %1").arg(path));
+        return std::make_shared<Folder>(m_data, it.value());
+    }
+    std::shared_ptr<ArchiveFolder> OpenArchive(const QVariant& path) override { return ArchiveFromPath(path.toString()); }
+
+private:
+    std::shared_ptr<ServerData> m_data;
+};
+
+class StandinApi : public DvISEAPI {
+public:
+    explicit StandinApi(QString folder) : m_folder(std::move(folder)) {}
+    void PrepareLogon(qint32) override
+    {
+        m_data = load(m_folder);
+        platform::setUncRoot(m_data->folder + QStringLiteral("/shares"));
+    }
+    std::shared_ptr<Account> Logon(const QVariant&, const QVariant&, const QVariant&, const QVariant&,
+                                   const QVariant&, const QVariant& auth) override
+    {
+        if (!m_data || auth.toString() != QLatin1String("AUTH"))
+            return nullptr;
+        return std::make_shared<StandinAccount>(m_data);
+    }
+
+private:
+    QString m_folder;
+    std::shared_ptr<ServerData> m_data;
+};
+
+}  // namespace
+
+QString serverFolder()
+{
+    const QString named = qEnvironmentVariable("ARVELO_SERVER");
+    if (!named.isEmpty())
+        return named;
+    return platform::programFolder() + QStringLiteral("demo-server");
+}
+
+std::unique_ptr<DvISEAPI> createStandinApi(const QString& folder)
+{
+    return std::make_unique<StandinApi>(folder);
+}
+
+}  // namespace standin
