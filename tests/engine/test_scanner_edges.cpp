@@ -1,4 +1,4 @@
-// The edge cases Part 1.2 lists, each laid out by hand.
+// Edge cases of the scanner's counting rules, each laid out by hand.
 
 #include "scan_fixture.h"
 
