@@ -7,6 +7,7 @@
 #include "engine/my_threads.h"
 #include "engine/scan_scheduler.h"
 #include "server/udavid_api.h"
+#include "ui/icons.h"
 #include "ui_tform1.h"
 
 #include <QChart>
@@ -46,11 +47,14 @@ private:
 TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm1>())
 {
     ui->setupUi(this);
+    // The window was laid out for Tahoma at 11 pixels; the closest installed font takes its place.
+    QFont windowFont(QStringLiteral("Tahoma"));
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
     m_model = new ArchiveTableModel(this);
     ui->VTTabelle->setModel(m_model);
     m_model->setFormats(CellFormats(QLocale(), ShowUhrzeit));
-    const QStyle* st = style();
-    m_model->setRowIcons(st->standardIcon(QStyle::SP_DirHomeIcon), st->standardIcon(QStyle::SP_DirOpenIcon));
+    m_model->setRowIcons(ui::ImageList1::icon(ui::ImageList1::Person), ui::ImageList1::icon(ui::ImageList1::OpenFolder));
 
     ui->UpDown1->setRange(1, 10);
     ui->UpDown1->setBuddy(ui->txtThreadAnzahl);
