@@ -282,7 +282,14 @@ void TForm1::Auswahlberechnen1Click()
     const bool unter = node->level > 0;
     if (!unter)
         takeOutOfTotals(node);
+    startOutsideRun(node, unter, node->data->Pfad);
+}
+
+void TForm1::startOutsideRun(ArchiveNode* node, bool unter, const QString& path)
+{
+    // Measurements outside the run: idle priority, not counted against the limit, gone when done.
     TMyThreads* scanner = createScanner(node, unter);
+    scanner->FPfad = path;
     scanner->setPriorityToUse(QThread::IdlePriority);
     scanner->setFreeOnTerminate(true);
     scanner->resume();
@@ -373,13 +380,7 @@ void TForm1::VTTabelleExpanded(const QModelIndex& index)
     QCoreApplication::processEvents();
     if (!stillThere())
         return;
-    {
-        TMyThreads* scanner = createScanner(first, true);
-        scanner->FPfad = list->Item(0)->Path().toString();
-        scanner->setPriorityToUse(QThread::IdlePriority);
-        scanner->setFreeOnTerminate(true);
-        scanner->resume();
-    }
+    startOutsideRun(first, true, list->Item(0)->Path().toString());
     if (list->Item(0)->GetSubArchives()->Count() > 0)
         m_model->appendChild(first);
     QCoreApplication::processEvents();
@@ -390,11 +391,7 @@ void TForm1::VTTabelleExpanded(const QModelIndex& index)
     for (qint32 i = 1; i < count; ++i) {
         ArchiveNode* node = m_model->appendChild(row);
         fillSubArchive(node, list, i);
-        TMyThreads* scanner = createScanner(node, true);
-        scanner->FPfad = list->Item(i)->Path().toString();
-        scanner->setPriorityToUse(QThread::IdlePriority);
-        scanner->setFreeOnTerminate(true);
-        scanner->resume();
+        startOutsideRun(node, true, list->Item(i)->Path().toString());
         try {
             if (list->Item(i)->GetSubArchives()->Item(0))
                 m_model->appendChild(node);

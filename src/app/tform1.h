@@ -78,6 +78,7 @@ protected:
 private:
     void FormCreate();
     TMyThreads* createScanner(ArchiveNode* node, bool unter);
+    void startOutsideRun(ArchiveNode* node, bool unter, const QString& path);
     void dropScanners();
     void stopAllScanners();
     void showLoadWarning(const QString& reason);
