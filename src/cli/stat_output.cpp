@@ -1,0 +1,166 @@
+#include "cli/stat_output.h"
+
+#include "engine/date_text.h"
+
+#include <QStringList>
+
+#include <charconv>
+#include <cstdio>
+
+namespace {
+
+template <typename Real>
+QByteArray shortestFixed(Real value)
+{
+    // Fixed notation of a megabyte figure is a few dozen digits at most; the general form is the
+    // fallback should a value ever not fit.
+    char buffer[512];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    if (result.ec != std::errc())
+        result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return QByteArray(buffer, int(result.ptr - buffer));
+}
+
+// The figures of a row as text, in column order from Size on.
+struct Figures {
+    QByteArray text[8];
+};
+
+Figures figuresOf(const TTobData& d)
+{
+    return {{numberText(d.Size), numberText(d.SizeRoot), numberText(d.AnzahlNachrichten),
+             numberText(d.AnzahlNachrichtenG), QByteArray::number(d.Anhang), QByteArray::number(d.AnhangG),
+             numberText(d.AnhangSize), numberText(d.AnhangSizeG)}};
+}
+
+}  // namespace
+
+const QStringList& statColumns()
+{
+    static const QStringList columns = {
+        QStringLiteral("level"),      QStringLiteral("name"),
+        QStringLiteral("userId"),     QStringLiteral("path"),
+        QStringLiteral("fullPath"),   QStringLiteral("Size"),
+        QStringLiteral("SizeRoot"),   QStringLiteral("AnzahlNachrichten"),
+        QStringLiteral("AnzahlNachrichtenG"), QStringLiteral("Anhang"),
+        QStringLiteral("AnhangG"),    QStringLiteral("AnhangSize"),
+        QStringLiteral("AnhangSizeG"), QStringLiteral("newest"),
+        QStringLiteral("oldest")};
+    return columns;
+}
+
+QByteArray numberText(long double value)
+{
+    return shortestFixed(value);
+}
+
+QByteArray numberText(double value)
+{
+    return shortestFixed(value);
+}
+
+QString isoDateTime(const QString& recordText, const DateTextFormat& format)
+{
+    const QDateTime when = format.parse(recordText);
+    if (!when.isValid())
+        return {};
+    // The fields as they were written, without going through a time zone.
+    return when.date().toString(Qt::ISODate) + QLatin1Char('T') + when.time().toString(QStringLiteral("HH:mm:ss"));
+}
+
+QByteArray csvField(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    if (!utf8.contains(',') && !utf8.contains('"') && !utf8.contains('\r') && !utf8.contains('\n'))
+        return utf8;
+    QByteArray quoted;
+    quoted.reserve(utf8.size() + 2);
+    quoted += '"';
+    for (const char c : utf8) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    quoted += '"';
+    return quoted;
+}
+
+QByteArray jsonString(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size() + 2);
+    out += '"';
+    for (const char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (u < 0x20) {
+                char escaped[7];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+QByteArray statCsv(const std::vector<StatRow>& rows, const DateTextFormat& format)
+{
+    QByteArray out = statColumns().join(QLatin1Char(',')).toUtf8() + "\r\n";
+    for (const StatRow& row : rows) {
+        const TTobData& d = *row.data;
+        out += QByteArray::number(row.level);
+        for (const QString* text : {&d.TobitUser, &d.UserID, &d.Pfad, &d.FullPath})
+            out += ',' + csvField(*text);
+        for (const QByteArray& figure : figuresOf(d).text)
+            out += ',' + figure;
+        out += ',' + csvField(isoDateTime(d.Neueste, format));
+        out += ',' + csvField(isoDateTime(d.Aelteste, format));
+        out += "\r\n";
+    }
+    return out;
+}
+
+QByteArray statJson(const std::vector<StatRow>& rows, const DateTextFormat& format)
+{
+    if (rows.empty())
+        return "[]\n";
+    const QStringList& columns = statColumns();
+    QList<QByteArray> keys;
+    for (const QString& c : columns)
+        keys.append("\"" + c.toUtf8() + "\": ");
+
+    QByteArray out = "[\n";
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const TTobData& d = *rows[r].data;
+        const auto date = [&](const QString& text) {
+            const QString iso = isoDateTime(text, format);
+            return iso.isEmpty() ? QByteArray("null") : jsonString(iso);
+        };
+        QList<QByteArray> values = {QByteArray::number(rows[r].level), jsonString(d.TobitUser),
+                                    jsonString(d.UserID), jsonString(d.Pfad), jsonString(d.FullPath)};
+        for (const QByteArray& figure : figuresOf(d).text)
+            values.append(figure);
+        values.append(date(d.Neueste));
+        values.append(date(d.Aelteste));
+
+        out += "  {";
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            if (i > 0)
+                out += ", ";
+            out += keys[i] + values[i];
+        }
+        out += r + 1 < rows.size() ? "},\n" : "}\n";
+    }
+    out += "]\n";
+    return out;
+}
