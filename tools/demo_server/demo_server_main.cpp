@@ -160,10 +160,12 @@ struct Builder {
             return o;
         }
         if (large) {
+            // About a gigabyte each: enough to stand out, small enough that the whole demo stays a few
+            // gigabytes of (sparse) apparent size.
             o.messages = 150 + rng.bounded(250);
-            o.attachments = 30 + rng.bounded(50);
-            o.attachmentMin = 100 * 1024;
-            o.attachmentMax = 10 * 1024 * 1024;
+            o.attachments = 20 + rng.bounded(30);
+            o.attachmentMin = 64 * 1024;
+            o.attachmentMax = 4 * 1024 * 1024;
             o.folders = 3;
             o.depth = 2;
         } else {
