@@ -41,7 +41,7 @@ struct StatResult {
     QByteArray err;
 };
 
-StatResult runStat(const QStringList& args, const QString& serverEnv = {})
+StatResult runStat(const QStringList& args, const QString& serverEnv = {}, const QString& outputFile = {})
 {
     app();
     QProcess p;
@@ -52,6 +52,8 @@ StatResult runStat(const QStringList& args, const QString& serverEnv = {})
     // The output must not depend on the user's formats.
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
     p.setProcessEnvironment(env);
+    if (!outputFile.isEmpty())
+        p.setStandardOutputFile(outputFile);
     p.start(QStringLiteral(ARVELO_STAT_EXE), args);
     EXPECT_TRUE(p.waitForFinished(120000)) << "arvelo-stat did not end";
     StatResult r;
@@ -320,6 +322,13 @@ TEST_F(StatProgramTest, BadUsageAndBrokenServersGiveTheirExitCodes)
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_TRUE(missing.out.isEmpty());
     EXPECT_TRUE(missing.err.contains("server.json")) << missing.err.constData();
+
+    // Output that cannot be written is no success.
+    if (QFile::exists(QStringLiteral("/dev/full"))) {
+        const StatResult full = runStat({QStringLiteral("--server"), m_server}, {}, QStringLiteral("/dev/full"));
+        EXPECT_EQ(full.exitCode, 74);
+        EXPECT_FALSE(full.err.isEmpty());
+    }
 
     writeServerJson("{\"archiveRoot\": {\"name\": \"Archiv\", \"path\": ");
     const StatResult garbled = runStat({QStringLiteral("--server"), m_server});
