@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+
+// Sets TZ for the life of the object and restores the previous value, so a test can pin the local time
+// zone that the stamps are computed in.
+class LocalZone {
+public:
+    explicit LocalZone(const char* zone)
+    {
+        if (const char* old = std::getenv("TZ"))
+            m_old = old;
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+    }
+    ~LocalZone()
+    {
+        if (m_old)
+            ::setenv("TZ", m_old->c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+    LocalZone(const LocalZone&) = delete;
+    LocalZone& operator=(const LocalZone&) = delete;
+
+private:
+    std::optional<std::string> m_old;
+};
+
+// Central European time with its summer time rule, written out so no zone database is needed.
+inline constexpr const char* kBerlin = "CET-1CEST,M3.5.0,M10.5.0/3";
+inline constexpr const char* kUtc = "UTC0";

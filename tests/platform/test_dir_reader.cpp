@@ -1,0 +1,204 @@
+#include "archive_generator.h"
+#include "platform/dir_reader.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Seen {
+    bool isDir = false;
+    bool isLink = false;
+    std::uint64_t size = 0;
+    std::int64_t mtime = 0;
+};
+
+std::vector<std::string> listNames(platform::DirReader& reader, std::map<std::string, Seen>* seen = nullptr)
+{
+    std::vector<std::string> names;
+    platform::DirEntry e;
+    while (reader.next(e)) {
+        names.emplace_back(e.name);
+        if (seen)
+            (*seen)[names.back()] = {e.isDir, e.isLink, e.size, e.mtime};
+    }
+    return names;
+}
+
+// The order readdir gives, the reference for "as the file system lists them".
+std::vector<std::string> readdirNames(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return names;
+    while (const dirent* de = ::readdir(dir))
+        names.emplace_back(de->d_name);
+    ::closedir(dir);
+    return names;
+}
+
+class DirReaderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_tmp.isValid());
+        m_root = fs::path(m_tmp.path().toStdString());
+    }
+    // QTemporaryDir cannot remove names that are no UTF-8; the byte-wise removal can.
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(m_root, ec);
+    }
+    QTemporaryDir m_tmp;
+    fs::path m_root;
+};
+
+}  // namespace
+
+TEST_F(DirReaderTest, ListsEveryEntryWithSizeTypeAndTime)
+{
+    const fs::path dir = m_root / "archiv";
+    fs::create_directories(dir / "unter");
+    gen::writeFile(dir / "archive.dat", 4300);
+    gen::writeFile(dir / "leer.001", 0);
+    gen::writeFile(dir / "gross.$01", 5ULL * 1024 * 1024 * 1024 + 17);  // sparse, beyond 32 bits
+    gen::setLastWrite(dir / "archive.dat", 1234567890);
+    gen::setLastWrite(dir / "gross.$01", 4102444800);  // 2100, beyond 32-bit seconds
+    // Links: to a folder, to a file, dangling. None is followed, each has its own size (the target text).
+    fs::create_directory_symlink("unter", dir / "link-ordner");
+    fs::create_symlink("archive.dat", dir / "link-datei");
+    fs::create_symlink("fehlt/nirgends", dir / "link-tot");
+    // A name that is no UTF-8 (Latin-1 "é") must come back byte for byte.
+    const std::string latin1 = std::string("caf") + char(0xE9) + ".001";
+    gen::writeFile(dir / latin1, 12);
+
+    platform::DirReader reader;
+    ASSERT_TRUE(reader.open(dir.string()));
+    EXPECT_EQ(reader.path(), dir.string());
+    std::map<std::string, Seen> seen;
+    const std::vector<std::string> names = listNames(reader, &seen);
+    EXPECT_EQ(names, readdirNames(dir));
+    EXPECT_EQ(names.size(), 10u);
+
+    ASSERT_TRUE(seen.count(".") && seen.count(".."));
+    EXPECT_TRUE(seen["."].isDir);
+    EXPECT_TRUE(seen[".."].isDir);
+    EXPECT_EQ(seen["."].size, 0u);
+    EXPECT_TRUE(seen["unter"].isDir);
+    EXPECT_EQ(seen["unter"].size, 0u);  // folders count 0 whatever the file system says
+
+    EXPECT_EQ(seen["archive.dat"].size, 4300u);
+    EXPECT_EQ(seen["archive.dat"].mtime, 1234567890);
+    EXPECT_FALSE(seen["archive.dat"].isDir);
+    EXPECT_EQ(seen["gross.$01"].size, 5ULL * 1024 * 1024 * 1024 + 17);
+    EXPECT_EQ(seen["gross.$01"].mtime, 4102444800);
+    EXPECT_EQ(seen["leer.001"].size, 0u);
+    EXPECT_EQ(seen[latin1].size, 12u);
+
+    for (const char* link : {"link-ordner", "link-datei", "link-tot"}) {
+        SCOPED_TRACE(link);
+        ASSERT_TRUE(seen.count(link));
+        EXPECT_TRUE(seen[link].isLink);
+        EXPECT_FALSE(seen[link].isDir);
+        struct stat st;
+        ASSERT_EQ(::lstat((dir / link).c_str(), &st), 0);
+        EXPECT_EQ(seen[link].size, std::uint64_t(st.st_size));
+    }
+    EXPECT_EQ(seen["link-ordner"].size, 5u);  // "unter"
+
+    // At the end it stays at the end.
+    platform::DirEntry e;
+    EXPECT_FALSE(reader.next(e));
+}
+
+TEST_F(DirReaderTest, ChildrenOpenByNameButLinksAreNotEntered)
+{
+    const fs::path dir = m_root / "a";
+    fs::create_directories(dir / "b" / "c");
+    gen::writeFile(dir / "b" / "datei", 3);
+    fs::create_directory_symlink("b", dir / "zu-b");
+
+    platform::DirReader parent, child, grandchild;
+    ASSERT_TRUE(parent.open(dir.string()));
+    ASSERT_TRUE(child.openChild(parent, "b"));
+    EXPECT_EQ(child.path(), (dir / "b").string());
+    std::set<std::string> names;
+    for (const std::string& n : listNames(child))
+        names.insert(n);
+    EXPECT_EQ(names, (std::set<std::string> {".", "..", "c", "datei"}));
+    ASSERT_TRUE(grandchild.openChild(child, "c"));
+    EXPECT_EQ(listNames(grandchild).size(), 2u);
+
+    platform::DirReader viaLink;
+    EXPECT_FALSE(viaLink.openChild(parent, "zu-b"));
+    EXPECT_FALSE(viaLink.isOpen());
+    EXPECT_FALSE(viaLink.openChild(parent, "fehlt"));
+    EXPECT_FALSE(viaLink.openChild(child, "datei"));  // a file is no folder
+
+    platform::DirReader missing;
+    EXPECT_FALSE(missing.open((m_root / "fehlt").string()));
+    EXPECT_FALSE(missing.open((dir / "b" / "datei").string()));
+    platform::DirEntry e;
+    EXPECT_FALSE(missing.next(e));
+
+    // A reader can be opened again after close, and reused for another folder.
+    parent.close();
+    EXPECT_FALSE(parent.isOpen());
+    EXPECT_FALSE(parent.next(e));
+    ASSERT_TRUE(parent.open((dir / "b").string()));
+    EXPECT_EQ(listNames(parent).size(), 4u);
+}
+
+TEST_F(DirReaderTest, LargeFolderComesCompleteAndInReaddirOrder)
+{
+    // Long names, so the listing takes many reads of the reader's buffer.
+    const fs::path dir = m_root / "viele";
+    fs::create_directory(dir);
+    const std::string pad(180, 'x');
+    for (int i = 0; i < 3000; ++i)
+        gen::writeFile(dir / (std::to_string(i) + pad + ".$01"), std::uint64_t(i));
+    platform::DirReader reader;
+    ASSERT_TRUE(reader.open(dir.string()));
+    std::map<std::string, Seen> seen;
+    const std::vector<std::string> names = listNames(reader, &seen);
+    EXPECT_EQ(names, readdirNames(dir));
+    ASSERT_EQ(seen.size(), 3002u);
+    for (int i = 0; i < 3000; i += 499)
+        EXPECT_EQ(seen[std::to_string(i) + pad + ".$01"].size, std::uint64_t(i));
+}
+
+TEST_F(DirReaderTest, EntriesThatVanishAfterListingAreSkipped)
+{
+    const fs::path dir = m_root / "weg";
+    fs::create_directory(dir);
+    for (int i = 0; i < 50; ++i)
+        gen::writeFile(dir / ("f" + std::to_string(i)), 1);
+    platform::DirReader reader;
+    ASSERT_TRUE(reader.open(dir.string()));
+    platform::DirEntry e;
+    ASSERT_TRUE(reader.next(e));  // the whole small folder is listed by now
+    const std::string first(e.name);
+    for (int i = 0; i < 50; ++i)
+        if ("f" + std::to_string(i) != first)
+            fs::remove(dir / ("f" + std::to_string(i)));
+    std::set<std::string> rest;
+    while (reader.next(e))
+        rest.insert(std::string(e.name));
+    for (const std::string& name : rest)
+        EXPECT_TRUE(name == "." || name == ".." || name == first) << name;
+}
