@@ -1,0 +1,105 @@
+#include "settings/preference_file.h"
+
+#include "platform/program_folder.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace settings {
+
+QString preferencePath(const QString& fileName)
+{
+    return platform::programFolder() + fileName;
+}
+
+std::optional<QStringList> readPreferenceLines(const QString& path, QString* reason)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (reason)
+            *reason = file.errorString();
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (reason)
+            *reason = file.errorString();
+        return std::nullopt;
+    }
+
+    const QString text = platform::fromAnsi(bytes);
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        lines << text.mid(start, i - start);
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines << text.mid(start);
+    return lines;
+}
+
+bool writePreferenceLines(const QString& path, const QStringList& lines, QString* reason)
+{
+    QString text;
+    for (const QString& line : lines)
+        text += line + QStringLiteral("\r\n");
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (reason)
+            *reason = file.errorString();
+        return false;
+    }
+    const QByteArray bytes = platform::toAnsi(text);
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        if (reason)
+            *reason = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+std::optional<qint64> parseWholeNumber(QStringView text)
+{
+    text = text.trimmed();
+    bool negative = false;
+    if (!text.isEmpty() && (text.front() == QLatin1Char('-') || text.front() == QLatin1Char('+'))) {
+        negative = text.front() == QLatin1Char('-');
+        text = text.mid(1);
+    }
+    int base = 10;
+    if (!text.isEmpty() && text.front() == QLatin1Char('$')) {
+        base = 16;
+        text = text.mid(1);
+    }
+    if (text.isEmpty() || text.size() > 16)
+        return std::nullopt;
+
+    qint64 value = 0;
+    for (const QChar c : text) {
+        const int digit = c.isDigit() && c.unicode() < 128 ? c.unicode() - '0'
+                          : base == 16 && c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')
+                              ? c.toLower().unicode() - 'a' + 10
+                              : -1;
+        if (digit < 0)
+            return std::nullopt;
+        value = value * base + digit;
+        if (value > 0xFFFFFFFFLL)
+            return std::nullopt;
+    }
+    if (negative) {
+        if (value > 0x80000000LL)
+            return std::nullopt;
+        value = -value;
+    }
+    return value;
+}
+
+}  // namespace settings
