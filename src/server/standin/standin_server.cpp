@@ -76,7 +76,13 @@ public:
             a.path = text(o, "path", where, true);
             a.fullPath = text(o, "fullPath", where, true);
         }
-        m_data.byPath.insert(m_data.archives[std::size_t(index)].path, index);
+        // ArchiveFromPath and OpenArchive find an archive by its path: two archives with one path would
+        // leave one of them unreachable and open the wrong folder for the other.
+        const QString& path = m_data.archives[std::size_t(index)].path;
+        if (const auto seen = m_places.constFind(path); seen != m_places.constEnd())
+            fail(where + QStringLiteral(".path"), QStringLiteral("Pfad schon vergeben in %1").arg(seen.value()));
+        m_places.insert(path, where);
+        m_data.byPath.insert(path, index);
 
         const QJsonValue messages = o.value(QLatin1String("messages"));
         if (!messages.isUndefined()) {
@@ -125,6 +131,7 @@ public:
 private:
     ServerData& m_data;
     QString m_file;
+    QHash<QString, QString> m_places;  // path -> where in the file it was given
 };
 
 std::shared_ptr<ServerData> load(const QString& folder)
@@ -153,16 +160,22 @@ std::shared_ptr<ServerData> load(const QString& folder)
 }
 
 // A message file named in server.json, refused when it leads out of the server folder.
+// Both "/" and "\" separate folders, so a server folder written on either system reads the same.
 QString messageFile(const ServerData& data, const QString& relative)
 {
-    if (relative.isEmpty() || QDir::isAbsolutePath(relative) || relative.contains(QLatin1Char(':')))
+    QString name = relative;
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (name.isEmpty() || QDir::isAbsolutePath(name) || name.contains(QLatin1Char(':')))
         throw ServerError(QStringLiteral("Ungültiger Dateiname der Nachricht: %1").arg(relative));
-    const QString joined = QDir::cleanPath(data.folder + QLatin1Char('/') + relative);
-    const QString canonical = QFileInfo(joined).canonicalFilePath();
+    const QString joined = QDir::cleanPath(data.folder + QLatin1Char('/') + name);
+    const QFileInfo info(joined);
+    const QString canonical = info.canonicalFilePath();
     if (canonical.isEmpty())
         throw ServerError(QStringLiteral("Nachrichtendatei fehlt: %1").arg(relative));
     if (!canonical.startsWith(data.folder + QLatin1Char('/')))
         throw ServerError(QStringLiteral("Nachrichtendatei liegt außerhalb des Serverordners: %1").arg(relative));
+    if (!QFileInfo(canonical).isFile())
+        throw ServerError(QStringLiteral("Nachrichtendatei ist keine Datei: %1").arg(relative));
     return canonical;
 }
 
