@@ -13,7 +13,7 @@ PACKAGES=(
   qt6-qpa-plugins
   libzip-dev zlib1g-dev
   libgtest-dev libgmock-dev
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
   poppler-utils unzip
 )
 

@@ -1,5 +1,9 @@
 #include "app/archive_table_model.h"
 
+#include "app/table_sort.h"
+
+#include <unordered_set>
+
 namespace {
 
 const char* const kHeaders[ColumnCount] = {
@@ -71,6 +75,8 @@ QVariant ArchiveTableModel::data(const QModelIndex& index, int role) const
         return node->level;
     case RecordRole:
         return QVariant::fromValue(quintptr(node->data.get()));
+    case PositionRole:
+        return node->position;
     default:
         return {};
     }
@@ -172,4 +178,36 @@ void ArchiveTableModel::setRowIcons(const QIcon& user, const QIcon& subArchive)
 {
     m_userIcon = user;
     m_folderIcon = subArchive;
+}
+
+void ArchiveTableModel::sortTable(int column, bool ascending,
+                                  const std::function<bool(const ArchiveNode&)>& isExpanded)
+{
+    // Which rows are open is asked before anything moves, while the view's indexes still hold.
+    std::unordered_set<const ArchiveNode*> open;
+    const std::function<void(const ArchiveNode&)> collect = [&](const ArchiveNode& parent) {
+        for (const auto& row : parent.children)
+            if (isExpanded(*row)) {
+                open.insert(row.get());
+                collect(*row);
+            }
+    };
+    collect(m_root);
+
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<std::pair<ArchiveNode*, int>> held;
+    held.reserve(std::size_t(before.size()));
+    for (const QModelIndex& index : before)
+        held.emplace_back(nodeFromIndex(index), index.column());
+
+    sortSiblings(m_root, column, ascending, m_formats,
+                 [&](const ArchiveNode& node) { return open.count(&node) > 0; });
+
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const auto& [node, col] : held)
+        after.append(indexOfNode(node, col));
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

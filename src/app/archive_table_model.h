@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QTimer>
 
+#include <functional>
 #include <unordered_map>
 
 // The archive table: a tree of nodes that own their records. Cell texts are computed from the records on
@@ -18,6 +19,7 @@ public:
     enum Roles {
         LevelRole = Qt::UserRole + 1,  // int
         RecordRole,                    // const TTobData* as quintptr
+        PositionRole,                  // int, the row's place among its siblings
     };
 
     explicit ArchiveTableModel(QObject* parent = nullptr);
@@ -50,12 +52,15 @@ public:
     void flushChanges();
     void setFlushInterval(int ms) { m_flushTimer.setInterval(ms); }
 
+    // Sorts every sibling group stably by the column, going down through the rows isExpanded names only;
+    // persistent indexes follow their rows.
+    void sortTable(int column, bool ascending, const std::function<bool(const ArchiveNode&)>& isExpanded);
+
     void setFormats(const CellFormats& formats);
     const CellFormats& formats() const { return m_formats; }
     void setRowIcons(const QIcon& user, const QIcon& subArchive);
 
 private:
-    void forget(ArchiveNode* node);
 
     ArchiveNode m_root;
     CellFormats m_formats;

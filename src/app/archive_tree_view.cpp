@@ -1,5 +1,10 @@
 #include "app/archive_tree_view.h"
 
+#include "app/archive_table_model.h"
+#include "app/cell_text.h"
+#include "engine/tob_data.h"
+
+#include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -11,15 +16,46 @@ namespace {
 
 const int kInitialWidths[] = {190, 160, 90, 70, 60, 80, 130, 130};
 
-class RowHeightDelegate : public QStyledItemDelegate {
+// Fixed row height, and the size bar under the text of the size column (by its index, wherever it stands).
+class ArchiveItemDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit ArchiveItemDelegate(ArchiveTreeView* view) : QStyledItemDelegate(view), m_view(view) {}
+
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QSize s = QStyledItemDelegate::sizeHint(option, index);
         s.setHeight(ArchiveTreeView::kRowHeight);
         return s;
     }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const DisplayFlags& flags = m_view->displayFlags();
+        const auto* record = reinterpret_cast<const TTobData*>(
+            index.data(ArchiveTableModel::RecordRole).value<quintptr>());
+        if (index.column() != ColSize || !flags.ShowBars || !record) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem opt(option);
+        initStyleOption(&opt, index);
+        const QWidget* widget = opt.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        // Selection first, then frame and bar, then the text over them.
+        style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
+        painter->save();
+        paintSizeBar(*painter, opt.rect, record->Size, m_view->maxSize(), flags);
+        painter->restore();
+        QStyleOptionViewItem text(opt);
+        if (text.state & QStyle::State_Selected)
+            text.palette.setColor(QPalette::Text, opt.palette.color(QPalette::HighlightedText));
+        text.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+        text.backgroundBrush = Qt::NoBrush;
+        style->drawControl(QStyle::CE_ItemViewItem, &text, painter, widget);
+    }
+
+private:
+    ArchiveTreeView* m_view;
 };
 
 }  // namespace
@@ -39,7 +75,7 @@ ArchiveTreeView::ArchiveTreeView(QWidget* parent) : QTreeView(parent)
     header()->setMinimumSectionSize(kMinimumColumnWidth);
     header()->setSectionsClickable(true);
 
-    setItemDelegate(new RowHeightDelegate(this));
+    setItemDelegate(new ArchiveItemDelegate(this));
     setUniformRowHeights(true);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -119,8 +155,28 @@ bool ArchiveTreeView::viewportEvent(QEvent* event)
     return QTreeView::viewportEvent(event);
 }
 
+void ArchiveTreeView::setPaintSources(RowColours colours, std::function<double()> maxSize, const DisplayFlags* flags)
+{
+    m_colours = std::move(colours);
+    m_maxSize = std::move(maxSize);
+    m_flags = flags;
+    viewport()->update();
+}
+
+std::optional<QColor> ArchiveTreeView::rowColour(const QModelIndex& index) const
+{
+    if (!m_colours || !index.isValid())
+        return std::nullopt;
+    const auto [farbe1, farbe2] = m_colours();
+    return rowBackground(index.data(ArchiveTableModel::LevelRole).toInt(),
+                         index.data(ArchiveTableModel::PositionRole).toInt(), farbe1, farbe2);
+}
+
 void ArchiveTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
+    // Stripes by the row's place among its siblings, under everything else of the row.
+    if (const std::optional<QColor> colour = rowColour(index))
+        painter->fillRect(option.rect, *colour);
     QTreeView::drawRow(painter, option, index);
     // Horizontal grid line under every row.
     painter->save();

@@ -1,12 +1,17 @@
 #include "app/tform1.h"
 
 #include "app/archive_table_model.h"
+#include "app/detail_panel.h"
+#include "app/filter_matches.h"
 #include "app/general_error.h"
 #include "app/number_format.h"
 #include "app/tinfo.h"
 #include "engine/my_threads.h"
+#include "engine/archive_path.h"
 #include "engine/scan_scheduler.h"
+#include "platform/shell_actions.h"
 #include "server/udavid_api.h"
+#include "ui/fonts.h"
 #include "ui/icons.h"
 #include "ui_tform1.h"
 
@@ -15,15 +20,16 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMutexLocker>
 #include <QPieSeries>
-#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 
 namespace {
 
+const char* const kMakerWebPage = "https://www.pellion.de";
 const char* const kLoadWarning = "Es konnten keine Informationen zu den einzelnen Tobit-Usern ausgelesen werden!";
 
 // Lets the window repaint and take input during a long loop, without paying for it on every step.
@@ -46,6 +52,7 @@ private:
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm1>())
 {
+    ui::installFontSubstitutes();
     ui->setupUi(this);
     // The window was laid out for Tahoma at 11 pixels; the closest installed font takes its place.
     QFont windowFont(QStringLiteral("Tahoma"));
@@ -77,6 +84,31 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     connect(ui->Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
     connect(ui->VTTabelle, &QTreeView::expanded, this,
             [this](const QModelIndex& index) { guarded([&] { VTTabelleExpanded(index); }, this); });
+
+    connect(ui->VTTabelle->header(), &QHeaderView::sectionClicked, this, &TForm1::VTTabelleHeaderClick);
+    connect(ui->VTTabelle->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { VTTabelleChange(current); });
+    connect(ui->sFilter, &QLineEdit::textChanged, this, &TForm1::sFilterChange);
+    connect(ui->lblArchivID, &ui::LinkLabel::clicked, this, &TForm1::Verzeichnisffnen1Click);
+    connect(ui->lblPfad, &ui::LinkLabel::clicked, this, &TForm1::obitArchivffnen1Click);
+    connect(ui->Label11, &ui::LinkLabel::clicked, this, &TForm1::Label11Click);
+
+    sFilterClear = ui->sFilter->addAction(ui::ImageList1::icon(ui::ImageList1::RedCross), QLineEdit::TrailingPosition);
+    sFilterClear->setToolTip(QStringLiteral("Filter löschen"));
+    sFilterClear->setVisible(false);
+    connect(sFilterClear, &QAction::triggered, this, &TForm1::sFilterRightButtonClick);
+
+    ui->Label11->setNormalColor(QColor(0x80, 0x00, 0x00));
+    ui->Label11->adjustSize();
+    m_anchors.add(ui->Label8, Anchors::Left | Anchors::Bottom);
+    m_anchors.add(ui->sFilter, Anchors::Left | Anchors::Bottom);
+
+    createPopUp1();
+    ui->VTTabelle->setPaintSources([this] { return std::pair {Farbe1, Farbe2}; }, [this] { return MaxSize; }, &Display);
+    connect(ui->VTTabelle, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopUp1Popup();
+        PopUp1->popup(ui->VTTabelle->viewport()->mapToGlobal(pos));
+    });
 
     TimerThread = new QTimer(this);
     TimerThread->setInterval(1000);
@@ -112,24 +144,8 @@ void TForm1::FormCreate()
     ui->Chart1->setChart(chart);
     ui->Chart1->setRenderHint(QPainter::Antialiasing);
 
-    DVWIN_Pfad = clientProgramFromRegistry();
+    DVWIN_Pfad = platform::clientProgramFromRegistry();
     TobitDone = false;
-}
-
-QString TForm1::clientProgramFromRegistry()
-{
-    // HKEY_CURRENT_USER\Software\Tobit\Tobit InfoCenter\Settings on Windows; QSettings' own store elsewhere.
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tobit"),
-                    QStringLiteral("Tobit InfoCenter"));
-    if (!store.childGroups().contains(QStringLiteral("Settings")))
-        return {};
-    const QVariant value = store.value(QStringLiteral("Settings/ProgramDirectory"));
-    if (!value.isValid() || value.toString().isEmpty())
-        return {};
-    QString folder = value.toString();
-    if (!folder.endsWith(QLatin1Char('\\')))
-        folder += QLatin1Char('\\');
-    return folder + QStringLiteral("DVWIN32.exe");
 }
 
 void TForm1::StartenClick()
@@ -450,3 +466,147 @@ void TForm1::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     m_anchors.apply();
 }
+
+void TForm1::createPopUp1()
+{
+    using ui::ImageList1;
+    PopUp1 = new QMenu(this);
+    PopUp1->setObjectName(QStringLiteral("PopUp1"));
+    const auto entry = [this](QMenu* menu, const char* name, const char* caption, int image) {
+        QAction* action = menu->addAction(QString::fromUtf8(caption));
+        action->setObjectName(QString::fromLatin1(name));
+        if (image >= 0)
+            action->setIcon(ImageList1::icon(image));
+        return action;
+    };
+    Verzeichnisffnen1 = entry(PopUp1, "Verzeichnisffnen1", "Verzeichnis im Explorer öffnen", ImageList1::OpenFolder);
+    obitArchivffnen1 = entry(PopUp1, "obitArchivffnen1", "Tobit-Archiv öffnen", ImageList1::FilingCabinet);
+    PopUp1->addSeparator()->setObjectName(QStringLiteral("N4"));
+    Auswahlberechnen1 = entry(PopUp1, "Auswahlberechnen1", "Auswahl berechnen", ImageList1::XSubscript2);
+    An1 = entry(PopUp1, "An1", "Anhang-Klassifizierung", ImageList1::FloppyDisk);
+    EMLExport1 = entry(PopUp1, "EMLExport1", "Nachrichten-Export", ImageList1::PageWithArrow);
+    PopUp1->addSeparator()->setObjectName(QStringLiteral("N7"));
+
+    QMenu* reports = PopUp1->addMenu(ImageList1::icon(ImageList1::Window), QStringLiteral("Reports"));
+    reports->menuAction()->setObjectName(QStringLiteral("Eventfensterffnen1"));
+    entry(reports, "bersichtUserarchive1", "Übersicht Userarchive", -1);
+    entry(reports, "Listedrucken1", "Liste drucken (als Bild)", ImageList1::Printer);
+    reports->addSeparator();
+    entry(reports, "TopTenArchive1", "Top-Ten Archive", -1)->setEnabled(false);
+    entry(reports, "TopTenDateitypen1", "Top-Ten Dateitypen (Anhang)", -1)->setEnabled(false);
+    PopUp1->addSeparator()->setObjectName(QStringLiteral("N2"));
+
+    QMenu* format = PopUp1->addMenu(ImageList1::icon(ImageList1::Brush), QStringLiteral("Tabelle formatieren"));
+    format->menuAction()->setObjectName(QStringLiteral("Format1"));
+    Farbverlauf1 = entry(format, "Farbverlauf1", "Farbverlauf", -1);
+    HintergrundRahmen1 = entry(format, "HintergrundRahmen1", "Hintergrund-Rahmen", -1);
+    format->addSeparator();
+    ohneBalken1 = entry(format, "ohneBalken1", "Balken anzeigen", -1);
+    for (QAction* check : {Farbverlauf1, HintergrundRahmen1, ohneBalken1}) {
+        check->setCheckable(true);
+        check->setChecked(true);
+        connect(check, &QAction::toggled, this, &TForm1::formatToggled);
+    }
+    Einstellungen1 = entry(PopUp1, "Einstellungen1", "Einstellungen", ImageList1::Gear);
+
+    connect(Verzeichnisffnen1, &QAction::triggered, this, &TForm1::Verzeichnisffnen1Click);
+    connect(obitArchivffnen1, &QAction::triggered, this, &TForm1::obitArchivffnen1Click);
+    connect(Auswahlberechnen1, &QAction::triggered, this, &TForm1::Auswahlberechnen1Click);
+    connect(EMLExport1, &QAction::triggered, this, &TForm1::EMLExport1Click);
+}
+
+ArchiveNode* TForm1::focusedNode() const { return m_model->nodeFromIndex(ui->VTTabelle->currentIndex()); }
+
+void TForm1::PopUp1Popup()
+{
+    // Without a focused row the classification entry keeps the state of the last opening.
+    if (const ArchiveNode* node = focusedNode())
+        An1->setEnabled(node->data->AnhangG != 0 || node->data->Anhang != 0);
+}
+
+void TForm1::Verzeichnisffnen1Click()
+{
+    if (const ArchiveNode* node = focusedNode())
+        platform::openFolder(ArchivePathToUnc(node->data->Pfad));
+}
+
+void TForm1::obitArchivffnen1Click()
+{
+    if (DVWIN_Pfad.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Arvelo"),
+                             QStringLiteral("Die DVWIN32.exe konnte nicht gefunden werden!"));
+        return;
+    }
+    if (const ArchiveNode* node = focusedNode())
+        platform::startProgram(DVWIN_Pfad, QStringLiteral("-A") + ArchivePathToUnc(node->data->Pfad));
+}
+
+void TForm1::EMLExport1Click()
+{
+    // The export window takes the row's server path and shows its full path; until it exists, nothing.
+    if (!focusedNode())
+        return;
+}
+
+void TForm1::Label11Click() { platform::openWebPage(QUrl(QString::fromLatin1(kMakerWebPage))); }
+
+void TForm1::formatToggled()
+{
+    Display.ShowGradient = Farbverlauf1->isChecked();
+    Display.ShowFrame = HintergrundRahmen1->isChecked();
+    Display.ShowBars = ohneBalken1->isChecked();
+    ui->VTTabelle->viewport()->update();
+}
+
+void TForm1::VTTabelleHeaderClick(int column)
+{
+    QTreeView* view = ui->VTTabelle;
+    m_model->sortTable(column, SortAscending, [this, view](const ArchiveNode& node) {
+        return view->isExpanded(m_model->indexOfNode(&node));
+    });
+    SortAscending = !SortAscending;
+}
+
+void TForm1::VTTabelleChange(const QModelIndex& index)
+{
+    const ArchiveNode* node = m_model->nodeFromIndex(index);
+    if (!node)
+        return;
+    const DetailTexts t = detailTexts(*node->data, cellText(*node->data, node->level, ColUser, m_model->formats()));
+    ui->lblSizeGesamt->setText(t.sizeGesamt);
+    ui->lblSizeGesamt->adjustSize();
+    ui->lblSpTobit->setText(t.spTobit);
+    ui->lblSpTobit->adjustSize();
+    ui->lblSpTobit2->move(ui->lblSizeGesamt->x() + ui->lblSizeGesamt->width() + 5, ui->lblSizeGesamt->y());
+    ui->lblSpTobit2->setText(t.spTobit2);
+    ui->lblSpTobit2->adjustSize();
+    ui->lblSizeUnterarchive->setText(t.sizeUnterarchive);
+    ui->lblSizeUnterarchive->adjustSize();
+    ui->lblArchivID->setText(t.archivId);
+    ui->lblArchivID->adjustSize();
+    ui->lblPfad->setText(t.pfad);
+    ui->lblPfad->adjustSize();
+
+    QChart* chart = ui->Chart1->chart();
+    chart->setTitle(t.title);
+    auto* series = static_cast<QPieSeries*>(chart->series().value(0));
+    series->clear();
+    series->append(QStringLiteral("Rest"), t.rest)->setBrush(QColor(0x00, 0x00, 0xFF));
+    series->append(QStringLiteral("Anhänge"), t.anhaenge)->setBrush(QColor(0x00, 0x80, 0x00));
+}
+
+void TForm1::sFilterChange(const QString& text)
+{
+    const FilterStep step = filterStep(text);
+    sFilterClear->setVisible(step != FilterStep::ShowAll);
+    if (step == FilterStep::Keep)
+        return;
+    QTreeView* view = ui->VTTabelle;
+    view->setUpdatesEnabled(false);
+    for (const auto& row : m_model->root()->children)
+        view->setRowHidden(row->position, QModelIndex(),
+                           step == FilterStep::Apply && !FilterMatches(*row->data, text));
+    view->setUpdatesEnabled(true);
+}
+
+void TForm1::sFilterRightButtonClick() { ui->sFilter->clear(); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/anchors.h"
+#include "app/row_painting.h"
 #include "engine/publication_sink.h"
 
 #include <QColor>
@@ -12,6 +13,8 @@
 
 class Account;
 class ArchiveFolders;
+class QAction;
+class QMenu;
 class QModelIndex;
 class ArchiveTableModel;
 class QTimer;
@@ -48,6 +51,22 @@ public:
 
     void UpdateLVCaption(double Size, TTobData* TmpData, bool Unter, bool Zwischen) override;
 
+    // A header click: sorts by the column in the shared direction, then flips the direction.
+    void VTTabelleHeaderClick(int column);
+    // The selection moved to a row: the "Info" group shows its figures.
+    void VTTabelleChange(const QModelIndex& index);
+    // The filter text changed (also when the program empties it).
+    void sFilterChange(const QString& text);
+    void sFilterRightButtonClick();
+    // Applies the enabling rule, then the menu may be shown.
+    void PopUp1Popup();
+    void Verzeichnisffnen1Click();
+    void obitArchivffnen1Click();
+    void EMLExport1Click();
+    void Label11Click();
+    // A check item of "Tabelle formatieren" was toggled: the flags follow the check marks.
+    void formatToggled();
+
     // Row colours and the time display, handed over by the settings dialog.
     void setRowColours(const QColor& farbe1, const QColor& farbe2);
     void setShowUhrzeit(bool show);
@@ -67,9 +86,21 @@ public:
     double SumTobit = 0;
     double SumAttachment = 0;
     double MaxSize = 0;
+    DisplayFlags Display;            // ShowGradient, ShowFrame, ShowBars
+    bool SortAscending = true;       // the next header click's direction, shared by every column
 
-    // The client program from the registry value, as the start-up reads it (exposed for tests).
-    static QString clientProgramFromRegistry();
+    // The context menu and the entries whose state the program changes.
+    QMenu* PopUp1 = nullptr;
+    QAction* Verzeichnisffnen1 = nullptr;
+    QAction* obitArchivffnen1 = nullptr;
+    QAction* Auswahlberechnen1 = nullptr;
+    QAction* An1 = nullptr;
+    QAction* EMLExport1 = nullptr;
+    QAction* Farbverlauf1 = nullptr;
+    QAction* HintergrundRahmen1 = nullptr;
+    QAction* ohneBalken1 = nullptr;
+    QAction* Einstellungen1 = nullptr;
+    QAction* sFilterClear = nullptr;  // the red cross inside the filter box
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -85,6 +116,8 @@ private:
     void takeOutOfTotals(ArchiveNode* node);
     void countFinal(ArchiveNode* node);
     void writeTotals();
+    void createPopUp1();
+    ArchiveNode* focusedNode() const;
     void fillSubArchive(ArchiveNode* node, const std::shared_ptr<ArchiveFolders>& list, int index);
 
     std::unique_ptr<Ui::TForm1> ui;

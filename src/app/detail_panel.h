@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+struct TTobData;
+
+// The texts and pie values of the "Info" group for one selected row.
+struct DetailTexts {
+    QString sizeGesamt;        // lblSizeGesamt
+    QString spTobit;           // lblSpTobit: the archive folder itself
+    QString spTobit2;          // lblSpTobit2: the attachment note after the total
+    QString sizeUnterarchive;  // lblSizeUnterarchive
+    QString archivId;          // lblArchivID: the server path
+    QString pfad;              // lblPfad: the full path
+    QString title;             // the pie chart's title: the row's name
+    double rest = 0;           // slice "Rest"
+    double anhaenge = 0;       // slice "Anhänge"
+};
+
+DetailTexts detailTexts(const TTobData& record, const QString& name, const QLocale& locale = QLocale());
+
+// "<M> MByte (<M/1024> GB)" in the panel's number pattern.
+QString megabytesAndGigabytes(double megabytes, const QLocale& locale = QLocale());
