@@ -1,4 +1,5 @@
 #include "app/tform1.h"
+#include "settings/teinstellungen.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -11,6 +12,14 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(ARVELO_VERSION));
 
     TForm1 form;
+    // The settings dialog hands its values to the window as soon as it has read them.
+    TEinstellungen einstellungen(
+        [&form](const settings::SettingsHandOver& values) {
+            form.setRowColours(values.Farbe1, values.Farbe2);
+            form.setShowUhrzeit(values.ShowUhrzeit);
+        },
+        &form);
+    form.setSettingsDialog(&einstellungen);
     // Centred on the screen, at its designed client size.
     form.resize(964, 745);
     if (const QScreen* screen = form.screen())

@@ -11,6 +11,8 @@
 #include "engine/scan_scheduler.h"
 #include "platform/shell_actions.h"
 #include "server/udavid_api.h"
+#include "settings/display_prefs.h"
+#include "settings/teinstellungen.h"
 #include "ui/fonts.h"
 #include "ui/icons.h"
 #include "ui_tform1.h"
@@ -127,6 +129,7 @@ TForm1::~TForm1()
 
 void TForm1::FormCreate()
 {
+    applyDisplayPrefs();
     // The pie starts empty.
     auto* chart = new QChart();
     auto* series = new QPieSeries(chart);
@@ -457,6 +460,7 @@ void TForm1::closeEvent(QCloseEvent* event)
 {
     m_closing = true;
     TimerThread->stop();
+    settings::saveDisplayPrefs({Display.ShowGradient, Display.ShowFrame, Display.ShowBars});
     stopAllScanners();
     event->accept();
 }
@@ -513,6 +517,23 @@ void TForm1::createPopUp1()
     connect(obitArchivffnen1, &QAction::triggered, this, &TForm1::obitArchivffnen1Click);
     connect(Auswahlberechnen1, &QAction::triggered, this, &TForm1::Auswahlberechnen1Click);
     connect(EMLExport1, &QAction::triggered, this, &TForm1::EMLExport1Click);
+    connect(Einstellungen1, &QAction::triggered, this, &TForm1::Einstellungen1Click);
+}
+
+void TForm1::applyDisplayPrefs()
+{
+    const settings::DisplayPrefs prefs = settings::loadDisplayPrefs();
+    // The check marks carry the flags; toggling them sets Display.
+    Farbverlauf1->setChecked(prefs.ShowGradient);
+    HintergrundRahmen1->setChecked(prefs.ShowFrame);
+    ohneBalken1->setChecked(prefs.ShowBars);
+    formatToggled();
+}
+
+void TForm1::Einstellungen1Click()
+{
+    if (m_einstellungen)
+        m_einstellungen->exec();
 }
 
 ArchiveNode* TForm1::focusedNode() const { return m_model->nodeFromIndex(ui->VTTabelle->currentIndex()); }
@@ -610,3 +631,5 @@ void TForm1::sFilterChange(const QString& text)
 }
 
 void TForm1::sFilterRightButtonClick() { ui->sFilter->clear(); }
+
+void TForm1::setSettingsDialog(TEinstellungen* dialog) { m_einstellungen = dialog; }

@@ -18,6 +18,7 @@ class QMenu;
 class QModelIndex;
 class ArchiveTableModel;
 class QTimer;
+class TEinstellungen;
 class TInfo;
 class TMyThreads;
 struct ArchiveNode;
@@ -70,6 +71,9 @@ public:
     // Row colours and the time display, handed over by the settings dialog.
     void setRowColours(const QColor& farbe1, const QColor& farbe2);
     void setShowUhrzeit(bool show);
+    // The settings dialog created after the window; "Einstellungen" shows it.
+    void setSettingsDialog(TEinstellungen* dialog);
+    void Einstellungen1Click();
 
     Ui::TForm1* form() const { return ui.get(); }
     ArchiveTableModel* tableModel() const { return m_model; }
@@ -117,12 +121,14 @@ private:
     void countFinal(ArchiveNode* node);
     void writeTotals();
     void createPopUp1();
+    void applyDisplayPrefs();
     ArchiveNode* focusedNode() const;
     void fillSubArchive(ArchiveNode* node, const std::shared_ptr<ArchiveFolders>& list, int index);
 
     std::unique_ptr<Ui::TForm1> ui;
     ArchiveTableModel* m_model = nullptr;
     QPointer<TInfo> m_info;
+    QPointer<TEinstellungen> m_einstellungen;
     Anchors m_anchors;
     std::vector<QPointer<TMyThreads>> m_liveScanners;  // every scanner that may still run
     bool m_closing = false;
