@@ -5,7 +5,12 @@
 #include "engine/publication_sink.h"
 #include "platform/dir_reader.h"
 
+#include <QHash>
+#include <QLocale>
 #include <QMetaObject>
+
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -23,7 +28,134 @@ bool isAttachmentExtension(std::string_view ext)
     return ext.size() >= 2 && ext[0] == '.' && ext[1] == '$' && ext != ".$00";
 }
 
+// The date text of a stamp. The scanner waits while its publication runs, and building the format and
+// the text costs more than the rest of a publication, so texts are kept per stamp for as long as the
+// default locale stays the same. Newest and oldest stamp rarely change between two publications.
+const QString& stampText(platform::DosStamp stamp)
+{
+    struct Cache {
+        QLocale locale;
+        std::optional<DateTextFormat> format;
+        QHash<platform::DosStamp, QString> texts;
+    };
+    thread_local Cache cache;
+    const QLocale current;
+    if (!cache.format || cache.locale != current) {
+        cache.locale = current;
+        cache.format.emplace(current);
+        cache.texts.clear();
+    }
+    auto it = cache.texts.constFind(stamp);
+    if (it == cache.texts.constEnd()) {
+        if (cache.texts.size() >= 4096)
+            cache.texts.clear();
+        it = cache.texts.insert(stamp, cache.format->format(platform::dosStampToDateTime(stamp)));
+    }
+    return *it;
+}
+
+// Entries read ahead while a publication waits for the main thread. Waking the main thread and being woken
+// again costs about as much as listing fifty entries, so the wait is spent listing the next ones.
+constexpr std::size_t kReadAheadLimit = 256;
+
+// Tells the waiting scanner that its publication is over: when the queued call has run, or when it was
+// dropped unrun (its context deleted first).
+class PublicationDone {
+public:
+    explicit PublicationDone(std::shared_ptr<std::atomic<bool>> flag) : m_flag(std::move(flag)) {}
+    ~PublicationDone()
+    {
+        m_flag->store(true, std::memory_order_release);
+        m_flag->notify_one();
+    }
+    PublicationDone(const PublicationDone&) = delete;
+    PublicationDone& operator=(const PublicationDone&) = delete;
+
+private:
+    std::shared_ptr<std::atomic<bool>> m_flag;
+};
+
 }  // namespace
+
+// The tree's entries in the order the walk meets them, each folder's entries followed by an end mark, a
+// sub-folder's entries right after its own entry. Entries are listed on demand, or ahead of the consumer
+// while a publication waits.
+struct TMyThreads::Walk {
+    struct Token {
+        bool end = false;        // the folder being listed has no more entries
+        bool childOpen = false;  // a folder to enter, opened; its entries follow
+        std::string name;
+        std::uint64_t size = 0;
+        std::int64_t mtime = 0;
+    };
+
+    std::vector<std::unique_ptr<platform::DirReader>> readers;  // one per folder level, reused
+    std::size_t open = 0;                                       // levels being listed
+    std::vector<Token> ahead;                                   // listed, not yet taken
+    std::size_t head = 0;
+    Token current;
+
+    bool start(const std::string& path)
+    {
+        ahead.clear();
+        head = 0;
+        open = 0;
+        for (auto& r : readers)
+            r->close();
+        if (!reader(0).open(path))
+            return false;
+        open = 1;
+        return true;
+    }
+
+    platform::DirReader& reader(std::size_t level)
+    {
+        while (readers.size() <= level)
+            readers.push_back(std::make_unique<platform::DirReader>());
+        return *readers[level];
+    }
+
+    std::size_t pending() const { return ahead.size() - head; }
+
+    // Lists one more token; false when the whole tree has been listed.
+    bool produce()
+    {
+        if (open == 0)
+            return false;
+        platform::DirReader& folder = *readers[open - 1];
+        platform::DirEntry e;
+        Token& t = ahead.emplace_back();
+        if (!folder.next(e)) {
+            folder.close();
+            --open;
+            t.end = true;
+            return true;
+        }
+        t.name.assign(e.name);
+        t.size = e.size;
+        t.mtime = e.mtime;
+        // Folders whose name begins with "." are not part of the tree; links are never folders here.
+        if (e.isDir && !e.name.empty() && e.name.front() != '.') {
+            t.childOpen = reader(open).openChild(folder, e.name);
+            if (t.childOpen)
+                ++open;
+        }
+        return true;
+    }
+
+    // The next token, valid until the next call; null when the tree has been listed.
+    const Token* take()
+    {
+        if (head == ahead.size()) {
+            ahead.clear();
+            head = 0;
+            if (!produce())
+                return nullptr;
+        }
+        current = std::move(ahead[head++]);
+        return &current;
+    }
+};
 
 TMyThreads::TMyThreads(PublicationSink* sink, QObject* sinkContext, QObject* parent)
     : QThread(parent), m_sink(sink), m_sinkContext(sinkContext)
@@ -85,43 +217,38 @@ void TMyThreads::Execute()
     FSize = MeasureFolder(FPfad, true);
     if (!stopRequested())
         publish();
-    m_readers.clear();
+    m_walk.reset();  // closes the folders a stop left open
     FTerminated = true;
-}
-
-platform::DirReader& TMyThreads::readerAt(std::size_t depth)
-{
-    while (m_readers.size() <= depth)
-        m_readers.push_back(std::make_unique<platform::DirReader>());
-    return *m_readers[depth];
 }
 
 double TMyThreads::MeasureFolder(const QString& path, bool root)
 {
     const QString local = archiveLocalPath(path);
-    platform::DirReader& reader = readerAt(0);
+    if (!m_walk)
+        m_walk = std::make_unique<Walk>();
     FZwischen = true;
     double total = 0;
-    if (reader.open(local.toStdString()))
-        total = measureDir(reader, root, 0);
-    reader.close();
+    if (m_walk->start(local.toStdString()))
+        total = measureDir(root);
     if (root)
         FZwischen = false;
     return total;
 }
 
-double TMyThreads::measureDir(platform::DirReader& reader, bool root, std::size_t depth)
+// Takes the entries of one folder from the walk, up to its end mark, and those of its sub-folders through
+// recursion; each folder level keeps its own publication counter.
+double TMyThreads::measureDir(bool root)
 {
     FZwischen = true;
     std::int32_t counter = FSchritt;
     double total = 0;
-    platform::DirEntry entry;
-    while (reader.next(entry)) {
-        if (stopRequested())
+    while (const Walk::Token* t = m_walk->take()) {
+        if (t->end || stopRequested())
             break;
-        const double size = double(entry.size);
-        const std::string_view ext = extensionOf(entry.name);
-        const bool isIndex = entry.name == "archive.dat";
+        const std::string_view name = t->name;
+        const double size = double(t->size);
+        const std::string_view ext = extensionOf(name);
+        const bool isIndex = name == "archive.dat";
         const bool isAttachment = isAttachmentExtension(ext);
 
         FSize += size;
@@ -142,7 +269,7 @@ double TMyThreads::measureDir(platform::DirReader& reader, bool root, std::size_
         } else if (ext == ".001") {
             // Every valid stamp is compared with both ends, so the newest and the oldest are found
             // whatever order the files come in.
-            const platform::DosStamp stamp = platform::dosStampFromTime(entry.mtime);
+            const platform::DosStamp stamp = platform::dosStampFromTime(t->mtime);
             if (stamp != 0) {
                 if (stamp < FOld)
                     FOld = stamp;
@@ -153,29 +280,39 @@ double TMyThreads::measureDir(platform::DirReader& reader, bool root, std::size_
         total += size;
         --counter;
 
-        if (entry.isDir && !entry.name.empty() && entry.name.front() != '.') {
-            platform::DirReader& child = readerAt(depth + 1);
-            if (child.openChild(reader, entry.name)) {
-                total += measureDir(child, false, depth + 1);
-                child.close();
-            }
-        }
+        // The sub-folder's entries reuse the token: `t` is not read after this.
+        if (t->childOpen)
+            total += measureDir(false);
         if (counter == 0) {
             if (stopRequested())
                 break;
-            publish();
+            publish(true);
             counter = FSchritt;
         }
     }
     return total;
 }
 
-void TMyThreads::publish()
+void TMyThreads::publish(bool walkAhead)
 {
     QObject* context = m_sinkContext.data();
     if (!context)
         return;
-    QMetaObject::invokeMethod(context, [this] { PublishResult(); }, Qt::BlockingQueuedConnection);
+    if (context->thread() == QThread::currentThread()) {
+        PublishResult();
+        return;
+    }
+    // A blocking queued call, with the wait spent reading ahead: the figures stay untouched until the
+    // main thread is done with them.
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    QMetaObject::invokeMethod(
+        context, [this, notifyDone = std::make_shared<PublicationDone>(done)] { PublishResult(); },
+        Qt::QueuedConnection);
+    if (walkAhead && m_walk) {
+        while (!done->load(std::memory_order_acquire) && m_walk->pending() < kReadAheadLimit && m_walk->produce()) {
+        }
+    }
+    done->wait(false, std::memory_order_acquire);
 }
 
 void TMyThreads::PublishResult()
@@ -195,10 +332,9 @@ void TMyThreads::PublishResult()
     data.AnhangSize = (FUnter ? FAnhangSize : FAnhangSizeG) / kMegabyte;
 
     if (platform::isValidDosStamp(FNew)) {
-        const DateTextFormat format;
-        data.Neueste = format.format(platform::dosStampToDateTime(FNew));
+        data.Neueste = stampText(FNew);
         if (platform::isValidDosStamp(FOld))
-            data.Aelteste = format.format(platform::dosStampToDateTime(FOld));
+            data.Aelteste = stampText(FOld);
     }
     if (m_sink)
         m_sink->UpdateLVCaption(double(sizeMb), FTobData.get(), FUnter, FZwischen);

@@ -8,13 +8,8 @@
 
 #include <atomic>
 #include <memory>
-#include <string_view>
-#include <vector>
 
 class PublicationSink;
-namespace platform {
-class DirReader;
-}
 
 // Measures one archive folder tree on a thread of its own and publishes the figures into its row's record.
 // Created "suspended" (not started); the creator sets the F fields, the priority and FreeOnTerminate, then
@@ -75,9 +70,10 @@ protected:
 
 private:
     void Execute();
-    double measureDir(platform::DirReader& reader, bool root, std::size_t depth);
-    void publish();
-    platform::DirReader& readerAt(std::size_t depth);
+    double measureDir(bool root);
+    // Hands the figures to the main thread and waits until PublishResult has run there. With walkAhead,
+    // the wait is spent listing the next entries of the walk, leaving the figures untouched.
+    void publish(bool walkAhead = false);
 
     PublicationSink* m_sink;
     QPointer<QObject> m_sinkContext;
@@ -85,5 +81,6 @@ private:
     bool m_freeOnTerminate = false;
     bool m_resumed = false;
     std::atomic<bool> m_stop {false};
-    std::vector<std::unique_ptr<platform::DirReader>> m_readers;  // one per folder level, reused
+    struct Walk;
+    std::unique_ptr<Walk> m_walk;  // the entries of the tree in walking order, listed on demand or ahead
 };

@@ -1,6 +1,7 @@
 #include "../platform/local_zone.h"
 #include "engine/date_text.h"
 #include "platform/dos_stamp.h"
+#include "scan_fixture.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -98,4 +99,28 @@ TEST(DateTextFormat, GermanPatternsAndText)
     EXPECT_EQ(format.timePattern(), QStringLiteral("HH:mm:ss"));
     EXPECT_EQ(format.format(QDateTime(QDate(2005, 3, 7), QTime(8, 5, 4))), QStringLiteral("07.03.2005 08:05:04"));
     EXPECT_EQ(format.parse(QStringLiteral("07.03.2005 08:05:04")), QDateTime(QDate(2005, 3, 7), QTime(8, 5, 4)));
+}
+
+// The scanner writes its dates in the default locale of the moment it publishes, also after a change.
+TEST_F(ScanTest, DatesFollowTheDefaultLocale)
+{
+    const std::filesystem::path folder = archive("00000ABC");
+    std::filesystem::create_directories(folder);
+    gen::writeFile(folder / "00000001.001", 100);
+    gen::setLastWrite(folder / "00000001.001", 1700000000);
+    gen::writeFile(folder / "00000002.001", 100);
+    gen::setLastWrite(folder / "00000002.001", 1000000000);
+
+    const QLocale before;
+    for (const QLocale& locale : {QLocale(QLocale::German, QLocale::Germany),
+                                  QLocale(QLocale::English, QLocale::UnitedStates),
+                                  QLocale(QLocale::German, QLocale::Germany)}) {
+        QLocale::setDefault(locale);
+        const harness::ScanResult result = scan("00000ABC");
+        ASSERT_TRUE(result.finished);
+        const DateTextFormat format(locale);
+        EXPECT_EQ(result.record->Neueste, format.format(QDateTime::fromSecsSinceEpoch(1700000000)));
+        EXPECT_EQ(result.record->Aelteste, format.format(QDateTime::fromSecsSinceEpoch(1000000000)));
+    }
+    QLocale::setDefault(before);
 }
