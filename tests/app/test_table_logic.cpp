@@ -56,7 +56,7 @@ const auto noneExpanded = [](const ArchiveNode&) { return false; };
 
 }  // namespace
 
-TEST(FilterMatches, LenientNumbersAfterAnOperator)
+TEST(FilterBox, LenientNumbersAfterAnOperator)
 {
     EXPECT_EQ(lenientInt(u"100"), 100);
     EXPECT_EQ(lenientInt(u" 100"), 100);
@@ -78,7 +78,7 @@ TEST(FilterMatches, LenientNumbersAfterAnOperator)
     EXPECT_EQ(lenientInt(u"99999999999"), 999999999);
 }
 
-TEST(FilterMatches, OperatorsCompareTheTotalSize)
+TEST(FilterBox, OperatorsCompareTheTotalSize)
 {
     const TTobData big = named(QStringLiteral("A"), 100.5L);
     const TTobData exact = named(QStringLiteral("B"), 100);
@@ -98,7 +98,7 @@ TEST(FilterMatches, OperatorsCompareTheTotalSize)
     EXPECT_FALSE(FilterMatches(empty, QStringLiteral(">-5a")));
 }
 
-TEST(FilterMatches, NamesFoldOnlyAsciiLetters)
+TEST(FilterBox, NamesFoldOnlyAsciiLetters)
 {
     EXPECT_TRUE(FilterMatches(named(QStringLiteral("Müller")), QStringLiteral("mül")));
     EXPECT_FALSE(FilterMatches(named(QStringLiteral("Müller")), QStringLiteral("MÜLLER")));
@@ -108,7 +108,7 @@ TEST(FilterMatches, NamesFoldOnlyAsciiLetters)
     EXPECT_EQ(asciiUpper(QStringLiteral("äbz")), QStringLiteral("äBZ"));
 }
 
-TEST(FilterMatches, StepsOfATextChange)
+TEST(FilterBox, StepsOfATextChange)
 {
     EXPECT_EQ(filterStep(QString()), FilterStep::ShowAll);
     EXPECT_EQ(filterStep(QStringLiteral(">")), FilterStep::Keep);
@@ -117,7 +117,7 @@ TEST(FilterMatches, StepsOfATextChange)
     EXPECT_EQ(filterStep(QStringLiteral("a")), FilterStep::Apply);
 }
 
-TEST(TableSort, NamesByCodeUnitAndTheSharedDirection)
+TEST(SortOrder, NamesByCodeUnitAndTheSharedDirection)
 {
     Table t;
     for (const char* name : {"Zoe", "bernd", "Ärger", "Anna"})
@@ -134,7 +134,7 @@ TEST(TableSort, NamesByCodeUnitAndTheSharedDirection)
     EXPECT_EQ(compareOrdinal(QStringLiteral("ab"), QStringLiteral("ab")), 0);
 }
 
-TEST(TableSort, FiguresLargestFirstStableAndUnmeasuredLast)
+TEST(SortOrder, FiguresLargestFirstStableAndUnmeasuredLast)
 {
     Table t;
     t.add(t.root, named(QStringLiteral("nothing yet"), 0));
@@ -149,7 +149,7 @@ TEST(TableSort, FiguresLargestFirstStableAndUnmeasuredLast)
     EXPECT_EQ(t.names(t.root), (QStringList {"nothing yet", "first 50", "second 50", "big"}));
 }
 
-TEST(TableSort, LevelChoosesTheFigureAndCollapsedRowsKeepTheirChildren)
+TEST(SortOrder, LevelChoosesTheFigureAndCollapsedRowsKeepTheirChildren)
 {
     Table t;
     TTobData user = named(QStringLiteral("user"));
@@ -186,7 +186,7 @@ TEST(TableSort, LevelChoosesTheFigureAndCollapsedRowsKeepTheirChildren)
     EXPECT_EQ(u.names(u.root), (QStringList {"many", "few"}));
 }
 
-TEST(TableSort, DatesLatestFirstAndEmptyTextsLast)
+TEST(SortOrder, DatesLatestFirstAndEmptyTextsLast)
 {
     const DateTextFormat dates(german);
     TTobData older = named(QStringLiteral("older"));
@@ -205,7 +205,7 @@ TEST(TableSort, DatesLatestFirstAndEmptyTextsLast)
     EXPECT_EQ(t.names(t.root), (QStringList {"none", "older", "newer"}));
 }
 
-TEST(TableSort, ModelKeepsPersistentIndexesOnTheirRows)
+TEST(SortOrder, ModelKeepsPersistentIndexesOnTheirRows)
 {
     ArchiveTableModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
