@@ -18,6 +18,8 @@ struct LocaleCase {
     QLocale locale;
 };
 
+void PrintTo(const LocaleCase& c, std::ostream* os) { *os << c.name; }
+
 class DateTextRoundTrip : public ::testing::TestWithParam<LocaleCase> {};
 
 }  // namespace

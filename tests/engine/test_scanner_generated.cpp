@@ -10,6 +10,9 @@ struct Case {
     std::uint64_t seed;
 };
 
+// Test lists show the case's name, not its bytes.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 gen::ArchiveOptions base()
 {
     gen::ArchiveOptions o;

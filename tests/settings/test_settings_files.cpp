@@ -28,6 +28,8 @@ struct NamedValue {
     ColorValue value;
 };
 
+void PrintTo(const NamedValue& c, std::ostream* os) { *os << c.name; }
+
 }  // namespace
 
 class ColorNames : public ::testing::TestWithParam<NamedValue> {};
