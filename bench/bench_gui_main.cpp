@@ -7,6 +7,7 @@
 // Prints "key: value" lines for the script.
 
 #include "app/archive_table_model.h"
+#include "app/scan_run.h"
 #include "app/tform1.h"
 #include "platform/program_folder.h"
 #include "ui_tform1.h"
@@ -62,24 +63,24 @@ int run(TForm1& form)
     }
     LatencyProbe probe;
     form.form()->Button2->click();
-    // The run's timer waits a second before its first pass; the measurement starts with that pass.
-    form.TimerThread->stop();
+    // The run's timer waits a second before its first pass; the measurement starts with that pass, run now.
+    ScanRun* scanRun = form.scanRun();
     probe.start();
     QElapsedTimer clock;
     clock.start();
-    form.TimerThreadTimer();
+    scanRun->TimerThreadTimer();
     // Wait in the event loop itself (processEvents with a time limit would spin), looking every few ms.
     QEventLoop loop;
     QTimer check;
     QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (form.TobitDone || clock.elapsed() > 600000)
+        if (scanRun->TobitDone() || clock.elapsed() > 600000)
             loop.quit();
     });
     check.start(2);
     loop.exec();
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     probe.stop();
-    if (!form.TobitDone) {
+    if (!scanRun->TobitDone()) {
         std::fprintf(stderr, "arvelo-bench-gui: the run did not end\n");
         return 1;
     }

@@ -1,9 +1,6 @@
 #pragma once
 
-#include "engine/my_threads.h"
 #include "engine/tob_data.h"
-
-#include <QPointer>
 
 #include <memory>
 #include <vector>
@@ -17,12 +14,6 @@ struct ArchiveNode {
     int position = 0;               // index among the parent's children
     int level = -1;                 // 0 user row, 1.. sub-archive row, -1 the root
     bool changed = false;           // figures published since the last repaint
-    QPointer<TMyThreads> scanner;   // the measurement whose figures the row takes; older ones are stopped
-
-    // What a user row adds to the run's totals, so that it counts once however often it is measured.
-    bool counted = false;
-    double countedSize = 0;
-    double countedAttachments = 0;
 
     ArchiveNode* child(int i) const { return children[std::size_t(i)].get(); }
     int childCount() const { return int(children.size()); }

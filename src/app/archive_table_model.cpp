@@ -1,5 +1,6 @@
 #include "app/archive_table_model.h"
 
+#include "app/row_painting.h"
 #include "app/table_sort.h"
 
 #include <unordered_set>
@@ -73,10 +74,16 @@ QVariant ArchiveTableModel::data(const QModelIndex& index, int role) const
         return QVariant::fromValue(alignmentOf(index.column()));
     case LevelRole:
         return node->level;
-    case RecordRole:
-        return QVariant::fromValue(quintptr(node->data.get()));
     case PositionRole:
         return node->position;
+    case SizeRole:
+        return double(node->data->Size);
+    case MaxSizeRole:
+        return m_maxSize;
+    case RowColourRole:
+        if (const std::optional<QColor> colour = rowBackground(node->level, node->position, m_farbe1, m_farbe2))
+            return *colour;
+        return {};
     default:
         return {};
     }
@@ -111,6 +118,72 @@ ArchiveNode* ArchiveTableModel::nodeOfRecord(const TTobData* record) const
 {
     const auto it = m_byRecord.find(record);
     return it == m_byRecord.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<const TTobData> ArchiveTableModel::record(const QModelIndex& index) const
+{
+    const ArchiveNode* node = nodeFromIndex(index);
+    return node ? node->data : nullptr;
+}
+
+int ArchiveTableModel::level(const QModelIndex& index) const
+{
+    const ArchiveNode* node = nodeFromIndex(index);
+    return node ? node->level : -1;
+}
+
+std::vector<std::shared_ptr<const TTobData>> ArchiveTableModel::topLevelRecords() const
+{
+    std::vector<std::shared_ptr<const TTobData>> records;
+    records.reserve(m_root.children.size());
+    for (const auto& row : m_root.children)
+        records.push_back(row->data);
+    return records;
+}
+
+void ArchiveTableModel::removeChildren(ArchiveNode* node)
+{
+    if (!node || node->childCount() == 0)
+        return;
+    beginRemoveRows(node == &m_root ? QModelIndex() : indexOfNode(node), 0, node->childCount() - 1);
+    const std::function<void(ArchiveNode&)> forget = [&](ArchiveNode& n) {
+        for (const auto& child : n.children) {
+            m_byRecord.erase(child->data.get());
+            std::erase(m_changed, child.get());
+            forget(*child);
+        }
+    };
+    forget(*node);
+    node->children.clear();
+    endRemoveRows();
+}
+
+void ArchiveTableModel::setMaxSize(double maxSize)
+{
+    if (maxSize == m_maxSize)
+        return;
+    m_maxSize = maxSize;
+    m_barsStale = true;
+}
+
+void ArchiveTableModel::setRowColours(const QColor& farbe1, const QColor& farbe2)
+{
+    m_farbe1 = farbe1;
+    m_farbe2 = farbe2;
+    emitColumnsChanged(0, ColumnCount - 1, {RowColourRole});
+}
+
+void ArchiveTableModel::emitColumnsChanged(int firstColumn, int lastColumn, const QList<int>& roles)
+{
+    const std::function<void(const ArchiveNode&)> group = [&](const ArchiveNode& parent) {
+        if (parent.children.empty())
+            return;
+        const QModelIndex p = &parent == &m_root ? QModelIndex() : indexOfNode(&parent);
+        emit dataChanged(index(0, firstColumn, p), index(parent.childCount() - 1, lastColumn, p), roles);
+        for (const auto& child : parent.children)
+            group(*child);
+    };
+    group(m_root);
 }
 
 void ArchiveTableModel::clear()
@@ -157,6 +230,11 @@ void ArchiveTableModel::markChanged(const TTobData* record)
 
 void ArchiveTableModel::flushChanges()
 {
+    // A new scale changes every bar, not only those of the rows that published.
+    if (m_barsStale) {
+        m_barsStale = false;
+        emitColumnsChanged(ColSize, ColSize, {MaxSizeRole});
+    }
     if (m_changed.empty())
         return;
     std::vector<ArchiveNode*> changed;
@@ -170,8 +248,7 @@ void ArchiveTableModel::flushChanges()
 void ArchiveTableModel::setFormats(const CellFormats& formats)
 {
     m_formats = formats;
-    if (m_root.childCount() > 0)
-        emit dataChanged(index(0, 0), index(m_root.childCount() - 1, ColumnCount - 1));
+    emitColumnsChanged(0, ColumnCount - 1, {Qt::DisplayRole});
 }
 
 void ArchiveTableModel::setRowIcons(const QIcon& user, const QIcon& subArchive)

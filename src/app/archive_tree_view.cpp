@@ -2,7 +2,6 @@
 
 #include "app/archive_table_model.h"
 #include "app/cell_text.h"
-#include "engine/tob_data.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -15,6 +14,7 @@
 namespace {
 
 const int kInitialWidths[] = {190, 160, 90, 70, 60, 80, 130, 130};
+const QColor kTreeLine(0x80, 0x80, 0x80);
 
 // Fixed row height, and the size bar under the text of the size column (by its index, wherever it stands).
 class ArchiveItemDelegate : public QStyledItemDelegate {
@@ -31,9 +31,8 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         const DisplayFlags& flags = m_view->displayFlags();
-        const auto* record = reinterpret_cast<const TTobData*>(
-            index.data(ArchiveTableModel::RecordRole).value<quintptr>());
-        if (index.column() != ColSize || !flags.ShowBars || !record) {
+        const QVariant size = index.data(ArchiveTableModel::SizeRole);
+        if (index.column() != ColSize || !flags.ShowBars || !size.isValid()) {
             QStyledItemDelegate::paint(painter, option, index);
             return;
         }
@@ -44,7 +43,8 @@ public:
         // Selection first, then frame and bar, then the text over them.
         style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
         painter->save();
-        paintSizeBar(*painter, opt.rect, record->Size, m_view->maxSize(), flags);
+        paintSizeBar(*painter, opt.rect, size.toDouble(), index.data(ArchiveTableModel::MaxSizeRole).toDouble(),
+                     flags);
         painter->restore();
         QStyleOptionViewItem text(opt);
         if (text.state & QStyle::State_Selected)
@@ -155,21 +155,18 @@ bool ArchiveTreeView::viewportEvent(QEvent* event)
     return QTreeView::viewportEvent(event);
 }
 
-void ArchiveTreeView::setPaintSources(RowColours colours, std::function<double()> maxSize, const DisplayFlags* flags)
+void ArchiveTreeView::setDisplayFlags(const DisplayFlags& flags)
 {
-    m_colours = std::move(colours);
-    m_maxSize = std::move(maxSize);
     m_flags = flags;
     viewport()->update();
 }
 
-std::optional<QColor> ArchiveTreeView::rowColour(const QModelIndex& index) const
+std::optional<QColor> ArchiveTreeView::rowColour(const QModelIndex& index)
 {
-    if (!m_colours || !index.isValid())
+    const QVariant colour = index.data(ArchiveTableModel::RowColourRole);
+    if (!colour.isValid())
         return std::nullopt;
-    const auto [farbe1, farbe2] = m_colours();
-    return rowBackground(index.data(ArchiveTableModel::LevelRole).toInt(),
-                         index.data(ArchiveTableModel::PositionRole).toInt(), farbe1, farbe2);
+    return colour.value<QColor>();
 }
 
 void ArchiveTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
@@ -183,4 +180,34 @@ void ArchiveTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& opt
     painter->setPen(QColor(0xD4, 0xD0, 0xC8));
     painter->drawLine(option.rect.left(), option.rect.bottom(), option.rect.right(), option.rect.bottom());
     painter->restore();
+}
+
+void ArchiveTreeView::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const
+{
+    // Dotted tree lines beside the arrows (the style draws arrows only): the row's own elbow, and a line
+    // through every level whose row has siblings still to come below.
+    painter->save();
+    QPen pen(kTreeLine);
+    pen.setStyle(Qt::DotLine);
+    painter->setPen(pen);
+    const int step = indentation();
+    const int midY = rect.top() + rect.height() / 2;
+    const auto hasNext = [this](const QModelIndex& i) { return i.row() + 1 < model()->rowCount(i.parent()); };
+    const bool hasChildren = model()->hasChildren(index);
+    // Room left free around an arrow.
+    const int gap = hasChildren ? 5 : 0;
+    int x = rect.right() + 1 - step / 2;
+    const bool firstOfAll = !index.parent().isValid() && index.row() == 0;
+    if (!firstOfAll)
+        painter->drawLine(x, rect.top(), x, midY - gap);
+    if (hasNext(index))
+        painter->drawLine(x, midY + gap, x, rect.bottom());
+    painter->drawLine(x + gap, midY, rect.right() + 1 - 2, midY);
+    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) {
+        x -= step;
+        if (hasNext(up))
+            painter->drawLine(x, rect.top(), x, rect.bottom());
+    }
+    painter->restore();
+    QTreeView::drawBranches(painter, rect, index);
 }

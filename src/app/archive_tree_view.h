@@ -4,7 +4,7 @@
 
 #include <QTreeView>
 
-#include <functional>
+#include <optional>
 
 // The archive table's view: fixed row and header heights, grid lines, whole-row single selection that a
 // right click moves too, a tooltip only where a cell's text is cut, and the column-width rule on resize.
@@ -23,22 +23,18 @@ public:
 
     void setModel(QAbstractItemModel* model) override;
 
-    // Where the painting takes its inputs: the row colours, the switches and the largest size so far.
-    using RowColours = std::function<std::pair<QColor, QColor>()>;
-    void setPaintSources(RowColours colours, std::function<double()> maxSize, const DisplayFlags* flags);
-    std::optional<QColor> rowColour(const QModelIndex& index) const;
-    double maxSize() const { return m_maxSize ? m_maxSize() : 0; }
-    const DisplayFlags& displayFlags() const { return m_flags ? *m_flags : m_defaultFlags; }
+    // The switches of "Tabelle formatieren"; the rest of what is painted comes from the model's roles.
+    void setDisplayFlags(const DisplayFlags& flags);
+    const DisplayFlags& displayFlags() const { return m_flags; }
+    static std::optional<QColor> rowColour(const QModelIndex& index);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
 
 private:
-    RowColours m_colours;
-    std::function<double()> m_maxSize;
-    const DisplayFlags* m_flags = nullptr;
-    DisplayFlags m_defaultFlags;
+    DisplayFlags m_flags;
 };

@@ -9,6 +9,12 @@ QString megabytesAndGigabytes(double megabytes, const QLocale& locale)
         + QStringLiteral(" GB)");
 }
 
+QString totalsText(double megabytes, const QLocale& locale)
+{
+    return formatTotal(megabytes, locale) + QStringLiteral(" MByte (") + formatTotal(megabytes / 1024, locale)
+        + QStringLiteral(" GByte)");
+}
+
 DetailTexts detailTexts(const TTobData& r, const QString& name, const QLocale& locale)
 {
     DetailTexts t;

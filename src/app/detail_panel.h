@@ -22,3 +22,5 @@ DetailTexts detailTexts(const TTobData& record, const QString& name, const QLoca
 
 // "<M> MByte (<M/1024> GB)" in the panel's number pattern.
 QString megabytesAndGigabytes(double megabytes, const QLocale& locale = QLocale());
+// "<M> MByte (<M/1024> GByte)" in the totals' number pattern, for the sums of "Zusammenfassung".
+QString totalsText(double megabytes, const QLocale& locale = QLocale());

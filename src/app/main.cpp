@@ -1,23 +1,14 @@
+#include "app/app_setup.h"
 #include "app/tform1.h"
 #include "settings/teinstellungen.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 #include <QScreen>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Arvelo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Arvelo"));
-    QApplication::setApplicationVersion(QStringLiteral(ARVELO_VERSION));
-
-    // The toolkit's own dialogs (colour choice, message box buttons) speak German like the program.
-    QTranslator toolkitTexts;
-    if (toolkitTexts.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&toolkitTexts);
+    setUpApplication(app);
 
     TForm1 form;
     // The settings dialog hands its values to the window as soon as it has read them.

@@ -4,9 +4,9 @@
 #include "app/detail_panel.h"
 #include "app/filter_matches.h"
 #include "app/general_error.h"
-#include "app/number_format.h"
+#include "app/scan_run.h"
+#include "app/sub_archives.h"
 #include "app/tinfo.h"
-#include "engine/my_threads.h"
 #include "engine/archive_path.h"
 #include "engine/scan_scheduler.h"
 #include "platform/shell_actions.h"
@@ -24,10 +24,8 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMutexLocker>
 #include <QPieSeries>
 #include <QStatusBar>
-#include <QTimer>
 
 namespace {
 
@@ -62,8 +60,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     setFont(windowFont);
     m_model = new ArchiveTableModel(this);
     ui->VTTabelle->setModel(m_model);
-    m_model->setFormats(CellFormats(QLocale(), ShowUhrzeit));
+    m_model->setFormats(CellFormats(QLocale(), true));
     m_model->setRowIcons(ui::ImageList1::icon(ui::ImageList1::Person), ui::ImageList1::icon(ui::ImageList1::OpenFolder));
+    m_run = new ScanRun(this);
 
     ui->UpDown1->setRange(1, 10);
     ui->UpDown1->setBuddy(ui->txtThreadAnzahl);
@@ -96,6 +95,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     connect(ui->Label11, &ui::LinkLabel::clicked, this, &TForm1::Label11Click);
 
     sFilterClear = ui->sFilter->addAction(ui::ImageList1::icon(ui::ImageList1::RedCross), QLineEdit::TrailingPosition);
+    sFilterClear->setObjectName(QStringLiteral("sFilterClear"));
     sFilterClear->setToolTip(QStringLiteral("Filter löschen"));
     sFilterClear->setVisible(false);
     connect(sFilterClear, &QAction::triggered, this, &TForm1::sFilterRightButtonClick);
@@ -106,25 +106,48 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     m_anchors.add(ui->sFilter, Anchors::Left | Anchors::Bottom);
 
     createPopUp1();
-    ui->VTTabelle->setPaintSources([this] { return std::pair {Farbe1, Farbe2}; }, [this] { return MaxSize; }, &Display);
     connect(ui->VTTabelle, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopUp1Popup();
         PopUp1->popup(ui->VTTabelle->viewport()->mapToGlobal(pos));
     });
-
-    TimerThread = new QTimer(this);
-    TimerThread->setInterval(1000);
-    connect(TimerThread, &QTimer::timeout, this, &TForm1::TimerThreadTimer);
     connect(ui->Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    bindRun();
 
     FormCreate();
 }
 
 TForm1::~TForm1()
 {
-    stopAllScanners();
-    for (TMyThreads* t : ThreadArray)
-        delete t;
+    // While the window is still whole: the run's last signals may reach its labels.
+    m_run->shutdown();
+}
+
+void TForm1::bindRun()
+{
+    const auto threadLimit = [this] { m_run->setThreadLimit(threadLimitFromText(ui->txtThreadAnzahl->text())); };
+    threadLimit();
+    connect(ui->txtThreadAnzahl, &QLineEdit::textChanged, this, threadLimit);
+
+    connect(m_run, &ScanRun::loadReset, this, [this] {
+        for (QLabel* sum : {ui->lblSumNachrichten, ui->lblSumAttachment, ui->lblSumTobit})
+            sum->setText(QStringLiteral("..."));
+        ui->lblStatusTob->setText(QStringLiteral("Tobit: 0/0"));
+    });
+    connect(m_run, &ScanRun::runStarted, this, [this] { ui->lblStatusTob->setText(QStringLiteral("Tobit: 0/0")); });
+    connect(m_run, &ScanRun::progressChanged, this, [this](int done, int total) {
+        ui->Bar->setRange(0, total);
+        ui->Bar->setValue(done);
+    });
+    connect(m_run, &ScanRun::totalsChanged, this, [this](int done, int total, double sumTobit, double sumAttachment) {
+        ui->lblStatusTob->setText(QStringLiteral("Tobit: %1/%2").arg(done).arg(total));
+        ui->lblSumTobit->setText(totalsText(sumTobit));
+        ui->lblSumAttachment->setText(totalsText(sumAttachment));
+        ui->lblSumNachrichten->setText(totalsText(sumTobit - sumAttachment));
+    });
+    // A finished run may be followed by a new load: "User auslesen" is offered again.
+    connect(m_run, &ScanRun::finished, this, [this] { ui->Starten->setEnabled(true); });
+    connect(m_run, &ScanRun::recordPublished, m_model, &ArchiveTableModel::markChanged);
+    connect(m_run, &ScanRun::maxSizeChanged, m_model, &ArchiveTableModel::setMaxSize);
 }
 
 void TForm1::FormCreate()
@@ -148,20 +171,15 @@ void TForm1::FormCreate()
     ui->Chart1->setRenderHint(QPainter::Antialiasing);
 
     DVWIN_Pfad = platform::clientProgramFromRegistry();
-    TobitDone = false;
 }
 
 void TForm1::StartenClick()
 {
-    TimerThread->stop();
     ++m_loadGeneration;
-    TobitDone = false;
-    dropScanners();
+    // The scanners of the earlier load stop before their rows go.
+    m_run->beginLoad(0);
     m_model->clear();
     ui->Starten->setEnabled(false);
-    ui->lblSumTobit->setText(QStringLiteral("..."));
-    ui->lblStatusTob->setText(QStringLiteral("Tobit: 0/0"));
-    SumTobit = SumAttachment = MaxSize = 0;
     try {
         LoadUsers();
     } catch (const std::exception& e) {
@@ -188,7 +206,7 @@ void TForm1::LoadUsers()
         ~EnableRun() { form->ui->Button2->setEnabled(true); }
     } enableRun {this};
 
-    ui->Bar->setValue(0);
+    const int generation = m_loadGeneration;
     oAccount = LogonAccount();
     if (!oAccount)
         throw ServerError(QStringLiteral("Die Anmeldung am Server ergab kein Konto."));
@@ -196,187 +214,34 @@ void TForm1::LoadUsers()
     const std::shared_ptr<ArchiveFolder> archiveRoot = oAccount->GetArchiveRoot(1);
     const std::shared_ptr<ArchiveFolders> users = archiveRoot->GetSubArchives();
     const qint32 n = users->Count();
-    ui->Bar->setMaximum(n);
+    m_run->beginLoad(n);
     ui->StatusBar1->showMessage(QStringLiteral("Anzahl der Tobit-User: %1").arg(n));
-    ThreadArray.assign(std::size_t(qMax(0, n)), nullptr);
 
     EventPump pump;
     for (qint32 i = 0; i < n; ++i) {
         // A row is added once its entry has been read whole, so a failing user leaves no half row.
-        auto record = std::make_shared<TTobData>();
-        record->TobitUser = users->Item(i)->Name();
-        record->Pfad = users->Item(i)->Path().toString();
-        record->UserID = userIdFromPath(record->Pfad);
-        record->FullPath = users->Item(i)->FullPath();
-        const QString scanPath = users->Item(i)->Path().toString();
-
+        const TTobData identity = recordFromFolder(*users->Item(i));
         ArchiveNode* row = m_model->appendTopLevel();
-        *row->data = *record;
-        TMyThreads* scanner = createScanner(row, false);
-        scanner->FPfad = scanPath;
-        ThreadArray[std::size_t(i)] = scanner;
+        *row->data = identity;
+        m_run->addUser(i, row->data);
         m_model->appendChild(row);  // the placeholder that gives the row its expand button
 
         pump.pump();
-        if (m_closing)
+        if (m_closing || generation != m_loadGeneration)
             return;
     }
 }
 
-TMyThreads* TForm1::createScanner(ArchiveNode* node, bool unter)
-{
-    auto* scanner = new TMyThreads(this, this);
-    scanner->FTobData = node->data;
-    scanner->FPfad = node->data->Pfad;
-    scanner->FUnter = unter;
-    scanner->FSchritt = 100;
-    // A newer measurement of a row supersedes the one before.
-    if (node->scanner)
-        node->scanner->Stop();
-    node->scanner = scanner;
-    // Forget scanners that are gone, so the list does not grow over a long session.
-    std::erase_if(m_liveScanners, [](const QPointer<TMyThreads>& t) { return t.isNull(); });
-    m_liveScanners.emplace_back(scanner);
-    return scanner;
-}
-
-void TForm1::dropScanners()
-{
-    // Every scanner of the previous table is asked to stop; its late publications are dropped by itself.
-    for (const QPointer<TMyThreads>& t : m_liveScanners)
-        if (t)
-            t->Stop();
-    // A pass that is still under way works on these scanners: wait for it before deleting any.
-    QMutexLocker lock(&ScanLock());
-    for (TMyThreads* t : ThreadArray) {
-        if (!t)
-            continue;
-        if (t->isRunning())
-            connect(t, &QThread::finished, t, &QObject::deleteLater);
-        else
-            delete t;
-    }
-    ThreadArray.clear();
-}
-
-void TForm1::stopAllScanners()
-{
-    for (const QPointer<TMyThreads>& t : m_liveScanners)
-        if (t)
-            t->Stop();
-    // A scanner may sit in a blocking publication: keep serving the main thread while waiting.
-    for (const QPointer<TMyThreads>& t : m_liveScanners) {
-        while (t && t->isRunning() && !t->wait(10))
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-    m_liveScanners.clear();
-}
-
 void TForm1::Button2Click()
 {
-    SumTobit = SumAttachment = MaxSize = 0;
-    for (const auto& row : m_model->root()->children)
-        row->counted = false;
-    ui->lblStatusTob->setText(QStringLiteral("Tobit: 0/0"));
     ui->Button2->setEnabled(false);
-    if (m_model->topLevelCount() > 0)
-        TimerThread->start();
-}
-
-void TForm1::TimerThreadTimer()
-{
-    TimerThread->stop();
-    const int generation = m_loadGeneration;
-    runPassAndWait(ThreadArray, threadLimitFromText(ui->txtThreadAnzahl->text()));
-    // A reload or a close while the pass ran ends this run's ticks.
-    if (!TobitDone && !m_closing && generation == m_loadGeneration)
-        TimerThread->start();
+    m_run->start();
 }
 
 void TForm1::Auswahlberechnen1Click()
 {
-    ArchiveNode* node = m_model->nodeFromIndex(ui->VTTabelle->currentIndex());
-    if (!node)
-        return;
-    const bool unter = node->level > 0;
-    if (!unter)
-        takeOutOfTotals(node);
-    startOutsideRun(node, unter, node->data->Pfad);
-}
-
-void TForm1::startOutsideRun(ArchiveNode* node, bool unter, const QString& path)
-{
-    // Measurements outside the run: idle priority, not counted against the limit, gone when done.
-    TMyThreads* scanner = createScanner(node, unter);
-    scanner->FPfad = path;
-    scanner->setPriorityToUse(QThread::IdlePriority);
-    scanner->setFreeOnTerminate(true);
-    scanner->resume();
-}
-
-void TForm1::takeOutOfTotals(ArchiveNode* node)
-{
-    if (!node->counted)
-        return;
-    SumTobit -= node->countedSize;
-    SumAttachment -= node->countedAttachments;
-    node->counted = false;
-    if (ui->Bar->value() > 0) {
-        ui->Bar->setValue(ui->Bar->value() - 1);
-        ui->Bar->update();
-    }
-    TobitDone = false;
-}
-
-void TForm1::countFinal(ArchiveNode* node)
-{
-    // A row that is already counted (measured again) replaces its share instead of adding a second one.
-    const bool first = !node->counted;
-    if (node->counted) {
-        SumTobit -= node->countedSize;
-        SumAttachment -= node->countedAttachments;
-    }
-    node->counted = true;
-    node->countedSize = double(node->data->Size);
-    node->countedAttachments = node->data->AnhangSizeG;
-    SumTobit += node->countedSize;
-    SumAttachment += node->countedAttachments;
-
-    if (first && !TobitDone) {
-        ui->Bar->setValue(ui->Bar->value() + 1);
-        ui->Bar->update();
-    }
-    if (ui->Bar->value() == ui->Bar->maximum()) {
-        TobitDone = true;
-        TimerThread->stop();
-        // A finished run may be followed by a new one: "User auslesen" is offered again.
-        ui->Starten->setEnabled(true);
-    }
-}
-
-void TForm1::writeTotals()
-{
-    const auto both = [](double mb) {
-        return formatTotal(mb) + QStringLiteral(" MByte (") + formatTotal(mb / 1024) + QStringLiteral(" GByte)");
-    };
-    ui->lblStatusTob->setText(QStringLiteral("Tobit: %1/%2").arg(ui->Bar->value()).arg(ui->Bar->maximum()));
-    ui->lblSumTobit->setText(both(SumTobit));
-    ui->lblSumAttachment->setText(both(SumAttachment));
-    ui->lblSumNachrichten->setText(both(SumTobit - SumAttachment));
-}
-
-void TForm1::UpdateLVCaption(double Size, TTobData* TmpData, bool Unter, bool Zwischen)
-{
-    if (Size > MaxSize)
-        MaxSize = Size;
-    m_model->markChanged(TmpData);
-    if (Unter || Zwischen)
-        return;
-    ArchiveNode* node = m_model->nodeOfRecord(TmpData);
-    if (!node || node->level != 0)
-        return;
-    countFinal(node);
-    writeTotals();
+    if (ArchiveNode* node = focusedNode())
+        m_run->measureAgain(node->data, node->level > 0);
 }
 
 void TForm1::VTTabelleExpanded(const QModelIndex& index)
@@ -387,65 +252,28 @@ void TForm1::VTTabelleExpanded(const QModelIndex& index)
     row->data->UnterGeladen = true;
     if (!oAccount)
         throw ServerError(QStringLiteral("Keine Verbindung zum Server."));
-    const int generation = m_loadGeneration;
-    const auto stillThere = [&] { return generation == m_loadGeneration && !m_closing; };
 
-    const std::shared_ptr<ArchiveFolders> list = oAccount->ArchiveFromPath(row->data->Pfad)->GetSubArchives();
-    // The placeholder becomes the first sub-archive; its entry is asked for without the count first.
-    if (row->childCount() == 0)
-        m_model->appendChild(row);
-    ArchiveNode* first = row->child(0);
-    fillSubArchive(first, list, 0);
-    QCoreApplication::processEvents();
-    if (!stillThere())
-        return;
-    startOutsideRun(first, true, list->Item(0)->Path().toString());
-    if (list->Item(0)->GetSubArchives()->Count() > 0)
-        m_model->appendChild(first);
-    QCoreApplication::processEvents();
-    if (!stillThere())
-        return;
-
-    const qint32 count = list->Count();
-    for (qint32 i = 1; i < count; ++i) {
-        ArchiveNode* node = m_model->appendChild(row);
-        fillSubArchive(node, list, i);
-        startOutsideRun(node, true, list->Item(i)->Path().toString());
-        try {
-            if (list->Item(i)->GetSubArchives()->Item(0))
-                m_model->appendChild(node);
-        } catch (const ServerError&) {
-            // No sub-archives below this one.
-        }
-        QCoreApplication::processEvents();
-        if (!stillThere())
-            return;
+    const SubArchiveList list = readSubArchives(*oAccount, row->data->Pfad);
+    // The placeholder becomes the first sub-archive row; the others follow it.
+    for (std::size_t i = 0; i < list.entries.size(); ++i) {
+        const SubArchiveEntry& entry = list.entries[i];
+        ArchiveNode* node = i == 0 && row->childCount() > 0 ? row->child(0) : m_model->appendChild(row);
+        *node->data = entry.record;
+        m_model->refreshNode(node);
+        m_run->measureSubArchive(node->data);
+        if (entry.hasSubArchives)
+            m_model->appendChild(node);
     }
+    if (list.error)
+        throw ServerError(*list.error);
+    // No sub-archives is normal: the placeholder goes, and with it the row's expand button.
+    if (list.entries.empty())
+        m_model->removeChildren(row);
 }
 
-void TForm1::fillSubArchive(ArchiveNode* node, const std::shared_ptr<ArchiveFolders>& list, int index)
-{
-    TTobData& d = *node->data;
-    d.TobitUser = list->Item(index)->Name();
-    d.Pfad = list->Item(index)->Path().toString();
-    d.UserID = userIdFromPath(d.Pfad);
-    d.FullPath = list->Item(index)->FullPath();
-    m_model->refreshNode(node);
-}
+void TForm1::setRowColours(const QColor& farbe1, const QColor& farbe2) { m_model->setRowColours(farbe1, farbe2); }
 
-void TForm1::setRowColours(const QColor& farbe1, const QColor& farbe2)
-{
-    Farbe1 = farbe1;
-    Farbe2 = farbe2;
-    ui->VTTabelle->viewport()->update();
-}
-
-void TForm1::setShowUhrzeit(bool show)
-{
-    ShowUhrzeit = show;
-    m_model->setFormats(CellFormats(QLocale(), ShowUhrzeit));
-    ui->VTTabelle->viewport()->update();
-}
+void TForm1::setShowUhrzeit(bool show) { m_model->setFormats(CellFormats(QLocale(), show)); }
 
 void TForm1::Button1Click() { close(); }
 
@@ -459,9 +287,9 @@ void TForm1::Button3Click()
 void TForm1::closeEvent(QCloseEvent* event)
 {
     m_closing = true;
-    TimerThread->stop();
-    settings::saveDisplayPrefs({Display.ShowGradient, Display.ShowFrame, Display.ShowBars});
-    stopAllScanners();
+    const DisplayFlags& flags = ui->VTTabelle->displayFlags();
+    settings::saveDisplayPrefs({flags.ShowGradient, flags.ShowFrame, flags.ShowBars});
+    m_run->shutdown();
     event->accept();
 }
 
@@ -483,18 +311,19 @@ void TForm1::createPopUp1()
             action->setIcon(ImageList1::icon(image));
         return action;
     };
-    Verzeichnisffnen1 = entry(PopUp1, "Verzeichnisffnen1", "Verzeichnis im Explorer öffnen", ImageList1::OpenFolder);
-    obitArchivffnen1 = entry(PopUp1, "obitArchivffnen1", "Tobit-Archiv öffnen", ImageList1::FilingCabinet);
+    QAction* Verzeichnisffnen1 =
+        entry(PopUp1, "Verzeichnisffnen1", "Verzeichnis im Explorer öffnen", ImageList1::OpenFolder);
+    QAction* obitArchivffnen1 = entry(PopUp1, "obitArchivffnen1", "Tobit-Archiv öffnen", ImageList1::FilingCabinet);
     PopUp1->addSeparator()->setObjectName(QStringLiteral("N4"));
-    Auswahlberechnen1 = entry(PopUp1, "Auswahlberechnen1", "Auswahl berechnen", ImageList1::XSubscript2);
+    QAction* Auswahlberechnen1 = entry(PopUp1, "Auswahlberechnen1", "Auswahl berechnen", ImageList1::XSubscript2);
     An1 = entry(PopUp1, "An1", "Anhang-Klassifizierung", ImageList1::FloppyDisk);
-    EMLExport1 = entry(PopUp1, "EMLExport1", "Nachrichten-Export", ImageList1::PageWithArrow);
+    QAction* EMLExport1 = entry(PopUp1, "EMLExport1", "Nachrichten-Export", ImageList1::PageWithArrow);
     PopUp1->addSeparator()->setObjectName(QStringLiteral("N7"));
 
     QMenu* reports = PopUp1->addMenu(ImageList1::icon(ImageList1::Window), QStringLiteral("Reports"));
     reports->menuAction()->setObjectName(QStringLiteral("Eventfensterffnen1"));
-    entry(reports, "bersichtUserarchive1", "Übersicht Userarchive", -1);
-    entry(reports, "Listedrucken1", "Liste drucken (als Bild)", ImageList1::Printer);
+    QAction* bersichtUserarchive1 = entry(reports, "bersichtUserarchive1", "Übersicht Userarchive", -1);
+    QAction* Listedrucken1 = entry(reports, "Listedrucken1", "Liste drucken (als Bild)", ImageList1::Printer);
     reports->addSeparator();
     entry(reports, "TopTenArchive1", "Top-Ten Archive", -1)->setEnabled(false);
     entry(reports, "TopTenDateitypen1", "Top-Ten Dateitypen (Anhang)", -1)->setEnabled(false);
@@ -511,19 +340,22 @@ void TForm1::createPopUp1()
         check->setChecked(true);
         connect(check, &QAction::toggled, this, &TForm1::formatToggled);
     }
-    Einstellungen1 = entry(PopUp1, "Einstellungen1", "Einstellungen", ImageList1::Gear);
+    QAction* Einstellungen1 = entry(PopUp1, "Einstellungen1", "Einstellungen", ImageList1::Gear);
 
     connect(Verzeichnisffnen1, &QAction::triggered, this, &TForm1::Verzeichnisffnen1Click);
     connect(obitArchivffnen1, &QAction::triggered, this, &TForm1::obitArchivffnen1Click);
     connect(Auswahlberechnen1, &QAction::triggered, this, &TForm1::Auswahlberechnen1Click);
+    connect(An1, &QAction::triggered, this, &TForm1::An1Click);
     connect(EMLExport1, &QAction::triggered, this, &TForm1::EMLExport1Click);
+    connect(bersichtUserarchive1, &QAction::triggered, this, &TForm1::bersichtUserarchive1Click);
+    connect(Listedrucken1, &QAction::triggered, this, &TForm1::Listedrucken1Click);
     connect(Einstellungen1, &QAction::triggered, this, &TForm1::Einstellungen1Click);
 }
 
 void TForm1::applyDisplayPrefs()
 {
     const settings::DisplayPrefs prefs = settings::loadDisplayPrefs();
-    // The check marks carry the flags; toggling them sets Display.
+    // The check marks carry the flags; toggling them sets the view's.
     Farbverlauf1->setChecked(prefs.ShowGradient);
     HintergrundRahmen1->setChecked(prefs.ShowFrame);
     ohneBalken1->setChecked(prefs.ShowBars);
@@ -537,6 +369,19 @@ void TForm1::Einstellungen1Click()
 }
 
 ArchiveNode* TForm1::focusedNode() const { return m_model->nodeFromIndex(ui->VTTabelle->currentIndex()); }
+
+ArchiveSelection TForm1::focusedArchive() const
+{
+    const QModelIndex focused = ui->VTTabelle->currentIndex();
+    ArchiveSelection selection;
+    selection.record = m_model->record(focused);
+    selection.level = m_model->level(focused);
+    selection.account = oAccount;
+    selection.clientFolder = DVWIN_Pfad;
+    return selection;
+}
+
+std::vector<std::shared_ptr<const TTobData>> TForm1::topLevelRecords() const { return m_model->topLevelRecords(); }
 
 void TForm1::PopUp1Popup()
 {
@@ -562,30 +407,28 @@ void TForm1::obitArchivffnen1Click()
         platform::startProgram(DVWIN_Pfad, QStringLiteral("-A") + ArchivePathToUnc(node->data->Pfad));
 }
 
-void TForm1::EMLExport1Click()
-{
-    // The export window takes the row's server path and shows its full path; until it exists, nothing.
-    if (!focusedNode())
-        return;
-}
+// The classification, export and report windows take their inputs through MainWindowAccess; until they
+// exist, their entries do nothing.
+void TForm1::An1Click() {}
+void TForm1::EMLExport1Click() {}
+void TForm1::bersichtUserarchive1Click() {}
+void TForm1::Listedrucken1Click() {}
 
 void TForm1::Label11Click() { platform::openWebPage(QUrl(QString::fromLatin1(kMakerWebPage))); }
 
 void TForm1::formatToggled()
 {
-    Display.ShowGradient = Farbverlauf1->isChecked();
-    Display.ShowFrame = HintergrundRahmen1->isChecked();
-    Display.ShowBars = ohneBalken1->isChecked();
-    ui->VTTabelle->viewport()->update();
+    ui->VTTabelle->setDisplayFlags(
+        {Farbverlauf1->isChecked(), HintergrundRahmen1->isChecked(), ohneBalken1->isChecked()});
 }
 
 void TForm1::VTTabelleHeaderClick(int column)
 {
     QTreeView* view = ui->VTTabelle;
-    m_model->sortTable(column, SortAscending, [this, view](const ArchiveNode& node) {
+    m_model->sortTable(column, m_sortAscending, [this, view](const ArchiveNode& node) {
         return view->isExpanded(m_model->indexOfNode(&node));
     });
-    SortAscending = !SortAscending;
+    m_sortAscending = !m_sortAscending;
 }
 
 void TForm1::VTTabelleChange(const QModelIndex& index)

@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -225,6 +226,83 @@ TEST(SortOrder, ModelKeepsPersistentIndexesOnTheirRows)
     EXPECT_EQ(model.nodeFromIndex(smallIndex), small);
     EXPECT_EQ(childIndex.parent().row(), 1);
     EXPECT_EQ(model.index(1, 0).data(ArchiveTableModel::PositionRole).toInt(), 1);
+}
+
+// What the rest of the program reads from the model: records, levels, the user rows in the current order,
+// the numbers the delegate paints from, and rows that go when a placeholder has nothing to show.
+TEST(TableModel, OffersRecordsAndPaintingNumbersThroughRoles)
+{
+    ArchiveTableModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
+    ArchiveNode* a = model.appendTopLevel();
+    a->data->TobitUser = QStringLiteral("a");
+    a->data->Size = 2.5L;
+    ArchiveNode* sub = model.appendChild(a);
+    model.appendChild(sub);
+    ArchiveNode* b = model.appendTopLevel();
+    b->data->TobitUser = QStringLiteral("b");
+    b->data->Size = 7;
+
+    EXPECT_EQ(model.record(model.indexOfNode(a)).get(), a->data.get());
+    EXPECT_EQ(model.level(model.indexOfNode(sub)), 1);
+    EXPECT_EQ(model.level(QModelIndex()), -1);
+    EXPECT_FALSE(model.record(QModelIndex()));
+    EXPECT_DOUBLE_EQ(model.indexOfNode(a, ColSize).data(ArchiveTableModel::SizeRole).toDouble(), 2.5);
+    model.setMaxSize(7);
+    EXPECT_DOUBLE_EQ(model.indexOfNode(a, ColSize).data(ArchiveTableModel::MaxSizeRole).toDouble(), 7);
+
+    model.setRowColours(Qt::yellow, Qt::cyan);
+    EXPECT_EQ(model.indexOfNode(a).data(ArchiveTableModel::RowColourRole).value<QColor>(), QColor(Qt::yellow));
+    EXPECT_EQ(model.indexOfNode(sub).data(ArchiveTableModel::RowColourRole).value<QColor>(), QColor(Qt::cyan));
+    EXPECT_FALSE(model.indexOfNode(b).data(ArchiveTableModel::RowColourRole).isValid());  // odd place
+
+    model.sortTable(ColSize, true, allExpanded);  // largest first
+    const auto order = model.topLevelRecords();
+    ASSERT_EQ(order.size(), 2u);
+    EXPECT_EQ(order[0]->TobitUser, QStringLiteral("b"));
+    EXPECT_EQ(order[1]->TobitUser, QStringLiteral("a"));
+
+    model.removeChildren(a);
+    EXPECT_FALSE(model.hasChildren(model.indexOfNode(a)));
+    EXPECT_EQ(model.nodeOfRecord(a->data.get()), a);
+}
+
+// A new maximum changes every bar: the next flush repaints the size cell of every row, not only the rows
+// that published.
+TEST(TableModel, NewMaximumRepaintsEveryBar)
+{
+    ArchiveTableModel model;
+    model.setFlushInterval(60000);
+    ArchiveNode* rows[3];
+    for (ArchiveNode*& row : rows)
+        row = model.appendTopLevel();
+    ArchiveNode* sub = model.appendChild(rows[0]);
+    model.setMaxSize(100);
+    model.flushChanges();
+
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.markChanged(rows[2]->data.get());
+    model.setMaxSize(400);
+    model.flushChanges();
+    const auto covered = [&](const ArchiveNode* node) {
+        const QModelIndex cell = model.indexOfNode(node, ColSize);
+        for (const QList<QVariant>& signal : changed) {
+            const QModelIndex from = signal.at(0).value<QModelIndex>();
+            const QModelIndex to = signal.at(1).value<QModelIndex>();
+            if (from.parent() == cell.parent() && from.row() <= cell.row() && cell.row() <= to.row()
+                && from.column() <= ColSize && ColSize <= to.column())
+                return true;
+        }
+        return false;
+    };
+    for (const ArchiveNode* node : {rows[0], rows[1], rows[2], sub})
+        EXPECT_TRUE(covered(node)) << node->position << " level " << node->level;
+
+    // The same maximum again repaints nothing more.
+    changed.clear();
+    model.setMaxSize(400);
+    model.flushChanges();
+    EXPECT_TRUE(changed.isEmpty());
 }
 
 TEST(RowPainting, StripesFollowPlacesAmongSiblings)

@@ -2,11 +2,15 @@
 
 #include "window_fixture.h"
 
+#include "app/app_setup.h"
 #include "app/archive_table_model.h"
+#include "app/scan_run.h"
 #include "engine/my_threads.h"
+#include "settings/teinstellungen.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QSettings>
@@ -39,14 +43,15 @@ private slots:
             const auto& user = server.state->root->subs[i];
             QCOMPARE(model->index(i, ColUser).data().toString(), user->name);
             QCOMPARE(model->index(i, ColUserId).data().toString(), ServerOnDisk::idOf(i));
-            const ArchiveNode* node = model->nodeFromIndex(model->index(i, 0));
-            QCOMPARE(node->data->Pfad, user->path);
-            QCOMPARE(node->data->FullPath, user->fullPath);
-            QCOMPARE(node->childCount(), 1);  // the placeholder
-            QVERIFY(form.ThreadArray[std::size_t(i)]);
-            QVERIFY(!form.ThreadArray[std::size_t(i)]->isRunning());
-            QCOMPARE(form.ThreadArray[std::size_t(i)]->FPfad, user->path);
+            const auto record = model->record(model->index(i, 0));
+            QCOMPARE(record->Pfad, user->path);
+            QCOMPARE(record->FullPath, user->fullPath);
+            QCOMPARE(model->level(model->index(i, 0)), 0);
+            QCOMPARE(model->rowCount(model->index(i, 0)), 1);  // the placeholder
+            QVERIFY(form.scanRun()->scanners()[std::size_t(i)]);
+            QVERIFY(!form.scanRun()->scanners()[std::size_t(i)]->isRunning());
         }
+        QCOMPARE(form.topLevelRecords().size(), std::size_t(3));
         QVERIFY(!form.form()->Starten->isEnabled());
         QVERIFY(form.form()->Button2->isEnabled());
         QCOMPARE(form.form()->StatusBar1->currentMessage(), QStringLiteral("Anzahl der Tobit-User: 3"));
@@ -63,7 +68,7 @@ private slots:
         TForm1 form;
         form.form()->Starten->click();
         QCOMPARE(form.tableModel()->rowCount(), 2);
-        QVERIFY(form.ThreadArray[0] && form.ThreadArray[1]);
+        QVERIFY(form.scanRun()->scanners()[0] && form.scanRun()->scanners()[1]);
         QCOMPARE(form.tableModel()->index(1, ColUser).data().toString(), QStringLiteral("User 1"));
         QCOMPARE(boxes.boxes.size(), 1);
         QCOMPARE(boxes.boxes[0].text,
@@ -80,11 +85,18 @@ private slots:
         TForm1 form;
         form.form()->Starten->click();
         QCOMPARE(form.tableModel()->rowCount(), 0);
-        QVERIFY(form.ThreadArray.empty());
+        QVERIFY(form.scanRun()->scanners().empty());
         QVERIFY(boxes.boxes.isEmpty());
-        // Starting a run on no users starts no timer and ends nothing in error.
+        QCOMPARE(form.form()->Bar->maximum(), 0);
+        // Starting a run on no users starts no timer and ends nothing in error; "User auslesen" stays
+        // reachable, so users added to the server later can be loaded.
         form.form()->Button2->click();
-        QVERIFY(!form.TimerThread->isActive());
+        QVERIFY(!form.scanRun()->isRunning());
+        QVERIFY(form.form()->Starten->isEnabled());
+        server.addUser(QStringLiteral("Anna"));
+        form.form()->Starten->click();
+        QCOMPARE(form.tableModel()->rowCount(), 1);
+        QVERIFY(form.form()->Button2->isEnabled());
     }
 
     void brokenServerFolderNamesTheFile()
@@ -122,7 +134,7 @@ private slots:
         store.sync();
         ServerOnDisk server;
         TForm1 form;
-        QCOMPARE(form.DVWIN_Pfad, QStringLiteral("C:\\Prog\\DVWIN32.exe"));
+        QCOMPARE(form.focusedArchive().clientFolder, QStringLiteral("C:\\Prog\\DVWIN32.exe"));
         store.remove(QString());
         store.sync();
     }
@@ -150,7 +162,8 @@ private slots:
         // The next click, on any column, sorts the other way.
         view->header()->sectionClicked(ColUser);
         QCOMPARE(names(), (QStringList {"bernd", "Zoe", "Anna"}));
-        QVERIFY(form.SortAscending);
+        view->header()->sectionClicked(ColUserId);
+        QCOMPARE(names(), (QStringList {"Zoe", "Anna", "bernd"}));  // server order: ascending again
         // Positions follow, so the stripes do too.
         QCOMPARE(form.tableModel()->index(2, 0).data(ArchiveTableModel::PositionRole).toInt(), 2);
     }
@@ -164,16 +177,17 @@ private slots:
         form.form()->Starten->click();
         QTreeView* view = form.form()->VTTabelle;
         QLineEdit* filter = form.form()->sFilter;
+        QAction* clear = form.findChild<QAction*>(QStringLiteral("sFilterClear"));
         const auto hidden = [&] {
             QList<bool> out;
             for (int i = 0; i < 3; ++i)
                 out << view->isRowHidden(i, {});
             return out;
         };
-        QVERIFY(!form.sFilterClear->isVisible());
+        QVERIFY(!clear->isVisible());
         filter->setText(QStringLiteral("mü"));
         QCOMPARE(hidden(), (QList<bool> {false, true, true}));
-        QVERIFY(form.sFilterClear->isVisible());
+        QVERIFY(clear->isVisible());
         filter->setText(QStringLiteral("=0"));
         QCOMPARE(hidden(), (QList<bool> {false, false, false}));
         filter->setText(QStringLiteral(">1"));
@@ -182,10 +196,10 @@ private slots:
         filter->setText(QStringLiteral(">"));
         QCOMPARE(hidden(), (QList<bool> {true, true, true}));
         // The clear button empties the box and shows every row.
-        form.sFilterClear->trigger();
+        clear->trigger();
         QCOMPARE(filter->text(), QString());
         QCOMPARE(hidden(), (QList<bool> {false, false, false}));
-        QVERIFY(!form.sFilterClear->isVisible());
+        QVERIFY(!clear->isVisible());
 
         // New rows after "User auslesen" are visible although the text stays.
         filter->setText(QStringLiteral("xyz"));
@@ -221,12 +235,20 @@ private slots:
         ServerOnDisk server;
         server.addUser(QStringLiteral("Anna"));
         server.addUser(QStringLiteral("Bernd"));
+        QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tobit"),
+                        QStringLiteral("Tobit InfoCenter"));
+        store.remove(QString());
+        store.sync();
         BoxCloser boxes;
         TForm1 form;
-        form.DVWIN_Pfad.clear();
-        // Without a focused row nothing is opened.
+        QAction* An1 = form.findChild<QAction*>(QStringLiteral("An1"));
+        QMenu* PopUp1 = form.findChild<QMenu*>(QStringLiteral("PopUp1"));
+        QVERIFY(An1 && PopUp1);
+        // Without a focused row nothing is opened, and nothing is selected for the other windows.
         form.Verzeichnisffnen1Click();
         QVERIFY(server.launched.isEmpty());
+        QVERIFY(!form.focusedArchive().record);
+        QCOMPARE(form.focusedArchive().level, -1);
 
         form.form()->Starten->click();
         ArchiveTableModel* model = form.tableModel();
@@ -234,13 +256,17 @@ private slots:
         QTreeView* view = form.form()->VTTabelle;
         view->setCurrentIndex(model->index(0, 0));
         form.PopUp1Popup();
-        QVERIFY(!form.An1->isEnabled());
+        QVERIFY(!An1->isEnabled());
         view->setCurrentIndex(model->index(1, 0));
         form.PopUp1Popup();
-        QVERIFY(form.An1->isEnabled());
+        QVERIFY(An1->isEnabled());
+        const ArchiveSelection selection = form.focusedArchive();
+        QCOMPARE(selection.record->TobitUser, QStringLiteral("Bernd"));
+        QCOMPARE(selection.level, 0);
+        QVERIFY(selection.account);
         const QStringList captions = [&] {
             QStringList out;
-            for (QAction* a : form.PopUp1->actions())
+            for (QAction* a : PopUp1->actions())
                 out << (a->isSeparator() ? QStringLiteral("-") : a->text());
             return out;
         }();
@@ -260,12 +286,21 @@ private slots:
             QStringLiteral("shares/SRV01/DAVID/ARCHIVE/USER/") + ServerOnDisk::idOf(1)));
 
         // A client program that exists is started with -A and the UNC path as one parameter.
-        QFile client(server.dir.filePath(QStringLiteral("DVWIN32.exe")));
+        QVERIFY(QDir(server.dir.path()).mkdir(QStringLiteral("client")));
+        QFile client(server.dir.filePath(QStringLiteral("client/DVWIN32.exe")));
         QVERIFY(client.open(QIODevice::WriteOnly));
         client.close();
         client.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        form.DVWIN_Pfad = client.fileName();
-        form.obitArchivffnen1Click();
+        store.setValue(QStringLiteral("Settings/ProgramDirectory"), server.dir.filePath(QStringLiteral("client")));
+        store.sync();
+        TForm1 withClient;
+        store.remove(QString());
+        store.sync();
+        QCOMPARE(withClient.focusedArchive().clientFolder,
+                 server.dir.filePath(QStringLiteral("client")) + QStringLiteral("\\DVWIN32.exe"));
+        withClient.form()->Starten->click();
+        withClient.form()->VTTabelle->setCurrentIndex(withClient.tableModel()->index(1, 0));
+        withClient.obitArchivffnen1Click();
         QCOMPARE(server.launched.size(), 2);
         QCOMPARE(server.launched[1].arguments,
                  QStringList {QStringLiteral("-A\\\\SRV01\\DAVID\\ARCHIVE\\USER\\") + ServerOnDisk::idOf(1)});
@@ -274,14 +309,18 @@ private slots:
     void formatItemsSwitchTheFlagsAndAreKept()
     {
         ServerOnDisk server;
+        const auto check = [](const TForm1& form, const char* name) {
+            return form.findChild<QAction*>(QString::fromLatin1(name))->isChecked();
+        };
         {
             TForm1 form;
-            QVERIFY(form.Display.ShowGradient && form.Display.ShowFrame && form.Display.ShowBars);
-            form.Farbverlauf1->trigger();
-            QVERIFY(!form.Display.ShowGradient);
-            form.ohneBalken1->trigger();
-            QVERIFY(!form.Display.ShowBars);
-            QVERIFY(form.Display.ShowFrame);
+            const DisplayFlags& flags = form.form()->VTTabelle->displayFlags();
+            QVERIFY(flags.ShowGradient && flags.ShowFrame && flags.ShowBars);
+            form.findChild<QAction*>(QStringLiteral("Farbverlauf1"))->trigger();
+            QVERIFY(!form.form()->VTTabelle->displayFlags().ShowGradient);
+            form.findChild<QAction*>(QStringLiteral("ohneBalken1"))->trigger();
+            QVERIFY(!form.form()->VTTabelle->displayFlags().ShowBars);
+            QVERIFY(form.form()->VTTabelle->displayFlags().ShowFrame);
             form.close();
         }
         QFile file(server.programDir.filePath(QStringLiteral("Darstellung.dat")));
@@ -289,9 +328,90 @@ private slots:
         QCOMPARE(file.readAll().trimmed(), QByteArray("2"));
         file.close();
         TForm1 again;
-        QVERIFY(!again.Display.ShowGradient && again.Display.ShowFrame && !again.Display.ShowBars);
-        QVERIFY(!again.Farbverlauf1->isChecked());
-        QVERIFY(again.HintergrundRahmen1->isChecked());
+        const DisplayFlags& flags = again.form()->VTTabelle->displayFlags();
+        QVERIFY(!flags.ShowGradient && flags.ShowFrame && !flags.ShowBars);
+        QVERIFY(!check(again, "Farbverlauf1"));
+        QVERIFY(check(again, "HintergrundRahmen1"));
+    }
+
+    // The captions as designed: nothing appended by the window system.
+    void captionsCarryNoSuffix()
+    {
+        setUpApplication(*qApp);
+        // With no display name of the program's own, the window system has nothing to append.
+        const QString name = QCoreApplication::applicationName();
+        QCoreApplication::setApplicationName(QStringLiteral("probe"));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("probe"));
+        QCoreApplication::setApplicationName(name);
+        ServerOnDisk server;
+        TForm1 form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("Arvelo - Vantero"));
+        TEinstellungen dialog([](const settings::SettingsHandOver&) {}, &form);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Einstellungen"));
+    }
+
+    // "Tobit: x/y" reads at every value: white on the dark strip, and no busy animation without users.
+    void progressBarReadsAtEveryValue()
+    {
+        ServerOnDisk server;
+        TForm1 form;
+        form.resize(964, 745);
+        QWidget* bar = form.form()->Bar;
+        QLabel* text = form.form()->lblStatusTob;
+        const auto darkUnder = [&](int x) {
+            const QColor c = bar->grab().toImage().pixelColor(x, bar->height() / 2);
+            return c.lightness() < 160;
+        };
+        const auto uniform = [&] {
+            const QImage image = bar->grab().toImage();
+            const int y = bar->height() / 2;
+            const QColor right = image.pixelColor(image.width() - 3, y);
+            for (int x = text->geometry().right() + 2; x < image.width() - 2; x += 7)
+                if (image.pixelColor(x, y) != right)
+                    return false;
+            return true;
+        };
+        form.form()->Starten->click();  // no users: maximum 0
+        QCOMPARE(form.form()->Bar->maximum(), 0);
+        QVERIFY(darkUnder(text->geometry().right() + 2));
+        QVERIFY(uniform());
+        QTest::qWait(50);
+        QVERIFY(uniform());  // still empty, not moving
+        for (int i = 0; i < 4; ++i)
+            server.addUser(QStringLiteral("User %1").arg(i));
+        form.form()->Starten->click();
+        for (int value : {0, 2, 4}) {
+            form.form()->Bar->setValue(value);
+            QVERIFY2(darkUnder(text->geometry().right() + 2), qPrintable(QString::number(value)));
+            QVERIFY2(darkUnder(bar->width() - 3), qPrintable(QString::number(value)));
+        }
+        QCOMPARE(text->palette().color(QPalette::WindowText), QColor(Qt::white));
+    }
+
+    // Dotted lines join the rows beside the expand arrows.
+    void treeLinesBesideTheArrows()
+    {
+        ServerOnDisk server;
+        auto anna = server.addUser(QStringLiteral("Anna"));
+        server.addSub(anna, QStringLiteral("Ordner 1"));
+        server.addSub(anna, QStringLiteral("Ordner 2"));
+        server.addUser(QStringLiteral("Bernd"));
+        TForm1 form;
+        form.resize(964, 745);
+        form.show();
+        form.form()->Starten->click();
+        QTreeView* view = form.form()->VTTabelle;
+        view->expand(form.tableModel()->index(0, 0));
+        const QImage image = view->viewport()->grab().toImage();
+        // The branch column of the first sub-archive row, left of its icon.
+        const QRect sub = view->visualRect(form.tableModel()->index(0, 0, form.tableModel()->index(0, 0)));
+        int linePixels = 0;
+        for (int x = 0; x < sub.left(); ++x)
+            for (int y = sub.top(); y <= sub.bottom(); ++y)
+                if (image.pixelColor(x, y) == QColor(0x80, 0x80, 0x80))
+                    ++linePixels;
+        QVERIFY2(linePixels >= 6, qPrintable(QString::number(linePixels)));
+        image.save(QStringLiteral("tree_lines.png"));
     }
 
 private:

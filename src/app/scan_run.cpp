@@ -1,0 +1,247 @@
+#include "app/scan_run.h"
+
+#include "engine/my_threads.h"
+#include "engine/scan_scheduler.h"
+
+#include <QCoreApplication>
+#include <QMutexLocker>
+#include <QThread>
+
+ScanRun::ScanRun(QObject* parent) : QObject(parent)
+{
+    m_timer.setInterval(1000);
+    connect(&m_timer, &QTimer::timeout, this, &ScanRun::TimerThreadTimer);
+}
+
+ScanRun::~ScanRun()
+{
+    shutdown();
+}
+
+TMyThreads* ScanRun::createScanner(const std::shared_ptr<TTobData>& record, bool unter, bool outsideRun)
+{
+    auto* scanner = new TMyThreads(this, this, this);
+    scanner->FTobData = record;
+    scanner->FPfad = record->Pfad;
+    scanner->FUnter = unter;
+    scanner->FSchritt = 100;
+    if (outsideRun) {
+        scanner->setPriorityToUse(QThread::IdlePriority);
+        scanner->setFreeOnTerminate(true);
+    }
+    return scanner;
+}
+
+void ScanRun::supersede(const std::shared_ptr<TTobData>& record, TMyThreads* scanner)
+{
+    Measurement& m = m_current[record.get()];
+    if (m.scanner && m.scanner != scanner)
+        m.scanner->Stop();
+    m.record = record;
+    m.scanner = scanner;
+}
+
+void ScanRun::discard(TMyThreads* scanner)
+{
+    if (!scanner)
+        return;
+    scanner->Stop();
+    m_discarded.emplace_back(scanner);
+    releaseDiscarded();
+}
+
+void ScanRun::releaseDiscarded()
+{
+    // A pass under way works on its own copy of the list: nothing it may touch is deleted before it ends.
+    if (m_passThread)
+        return;
+    for (const QPointer<TMyThreads>& t : m_discarded) {
+        if (!t)
+            continue;
+        // Connected first, so an end between the test and the connection is not missed.
+        connect(t, &QThread::finished, t, &QObject::deleteLater, Qt::UniqueConnection);
+        if (!t->isRunning())
+            t->deleteLater();
+    }
+    m_discarded.clear();
+}
+
+void ScanRun::beginLoad(int users)
+{
+    ++m_load;
+    m_timer.stop();
+    for (TMyThreads* t : ThreadArray)
+        discard(t);
+    for (auto& [record, m] : m_current)
+        if (m.scanner)
+            m.scanner->Stop();  // measurements outside the run end by themselves
+    ThreadArray.assign(std::size_t(std::max(0, users)), nullptr);
+    m_users.assign(ThreadArray.size(), UserRow {});
+    m_userIndex.clear();
+    m_current.clear();
+    m_total = std::max(0, users);
+    m_counted = 0;
+    m_sumTobit = m_sumAttachment = m_maxSize = 0;
+    m_done = false;
+    emit loadReset();
+    emit progressChanged(0, m_total);
+    emit maxSizeChanged(0);
+}
+
+void ScanRun::addUser(int row, const std::shared_ptr<TTobData>& record)
+{
+    if (m_ended || row < 0 || std::size_t(row) >= ThreadArray.size() || !record)
+        return;
+    discard(ThreadArray[std::size_t(row)]);
+    TMyThreads* scanner = createScanner(record, false, false);
+    ThreadArray[std::size_t(row)] = scanner;
+    m_users[std::size_t(row)].record = record;
+    m_userIndex[record.get()] = std::size_t(row);
+    supersede(record, scanner);
+}
+
+void ScanRun::start()
+{
+    if (m_ended)
+        return;
+    m_timer.stop();
+    m_counted = 0;
+    m_sumTobit = m_sumAttachment = 0;
+    m_done = false;
+    for (std::size_t i = 0; i < ThreadArray.size(); ++i) {
+        UserRow& row = m_users[i];
+        row.counted = false;
+        TMyThreads* t = ThreadArray[i];
+        if (!t || (!t->FEinmal && !t->stopRequested()))
+            continue;
+        // Measured before (or superseded by "Auswahl berechnen"): a fresh scanner counts it in this run.
+        discard(t);
+        ThreadArray[i] = createScanner(row.record, false, false);
+        supersede(row.record, ThreadArray[i]);
+    }
+    emit runStarted();
+    emit progressChanged(0, m_total);
+    if (m_total == 0) {
+        finish();
+        return;
+    }
+    m_timer.start();
+}
+
+void ScanRun::TimerThreadTimer()
+{
+    m_timer.stop();
+    if (m_passThread || m_ended)
+        return;
+    const int load = m_load;
+    m_passThread.reset(QThread::create(
+        [snapshot = ThreadArray, limit = m_limit] { ResumeScanners(snapshot, limit); }));
+    m_passThread->start();
+    // The pass never waits for this thread, so waiting for it here cannot deadlock; publications and input
+    // are served meanwhile. The run may be destroyed in between (it waits for the pass then).
+    const QPointer<ScanRun> self(this);
+    QThread* pass = m_passThread.get();
+    while (!pass->wait(10)) {
+        QCoreApplication::processEvents();
+        if (!self)
+            return;
+    }
+    m_passThread.reset();
+    releaseDiscarded();
+    if (!m_done && !m_ended && load == m_load)
+        m_timer.start();
+}
+
+void ScanRun::measureAgain(const std::shared_ptr<TTobData>& record, bool unter)
+{
+    if (m_ended || !record)
+        return;
+    if (!unter) {
+        const auto it = m_userIndex.find(record.get());
+        if (it != m_userIndex.end())
+            takeOutOfTotals(m_users[it->second]);
+    }
+    TMyThreads* scanner = createScanner(record, unter, true);
+    supersede(record, scanner);
+    scanner->resume();
+}
+
+int ScanRun::runningScanners() const
+{
+    int n = 0;
+    for (const TMyThreads* t : ThreadArray)
+        if (t && t->isRunning())
+            ++n;
+    return n;
+}
+
+void ScanRun::shutdown()
+{
+    m_ended = true;
+    m_timer.stop();
+    // A pass may still resume scanners; it needs nothing from this thread, so a plain wait is safe.
+    if (m_passThread)
+        m_passThread->wait();
+    QList<QPointer<TMyThreads>> scanners;
+    for (TMyThreads* t : findChildren<TMyThreads*>(Qt::FindDirectChildrenOnly)) {
+        t->Stop();
+        scanners.append(t);
+    }
+    // A scanner may sit in a publication waiting for this thread: keep serving it while waiting.
+    for (const QPointer<TMyThreads>& t : scanners)
+        while (t && !t->wait(10))
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void ScanRun::UpdateLVCaption(double Size, TTobData* TmpData, bool Unter, bool Zwischen)
+{
+    if (Size > m_maxSize) {
+        m_maxSize = Size;
+        emit maxSizeChanged(m_maxSize);
+    }
+    emit recordPublished(TmpData);
+    if (Unter || Zwischen)
+        return;
+    const auto it = m_userIndex.find(TmpData);
+    if (it != m_userIndex.end())
+        countFinal(m_users[it->second]);
+}
+
+void ScanRun::takeOutOfTotals(UserRow& row)
+{
+    if (!row.counted)
+        return;
+    m_sumTobit -= row.countedSize;
+    m_sumAttachment -= row.countedAttachments;
+    row.counted = false;
+    --m_counted;
+    m_done = false;
+    emit progressChanged(m_counted, m_total);
+}
+
+void ScanRun::countFinal(UserRow& row)
+{
+    // A row counted already (measured again) replaces its share instead of adding a second one.
+    if (row.counted) {
+        m_sumTobit -= row.countedSize;
+        m_sumAttachment -= row.countedAttachments;
+    } else {
+        ++m_counted;
+    }
+    row.counted = true;
+    row.countedSize = double(row.record->Size);
+    row.countedAttachments = row.record->AnhangSizeG;
+    m_sumTobit += row.countedSize;
+    m_sumAttachment += row.countedAttachments;
+    emit progressChanged(m_counted, m_total);
+    emit totalsChanged(m_counted, m_total, m_sumTobit, m_sumAttachment);
+    if (m_counted == m_total && !m_done)
+        finish();
+}
+
+void ScanRun::finish()
+{
+    m_done = true;
+    m_timer.stop();
+    emit finished();
+}
