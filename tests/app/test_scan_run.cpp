@@ -138,6 +138,7 @@ TEST_F(ScanRunTest, RowMeasuredBeforeTheRunIsCountedInIt)
     ASSERT_TRUE(waitFor([&] { return run.done() == 1; }));
     run.start();
     EXPECT_EQ(run.done(), 0);
+    run.TimerThreadTimer();
     ASSERT_TRUE(waitFor([&] { return run.TobitDone(); }));
     EXPECT_EQ(run.done(), 3);
     EXPECT_TRUE(near(run.SumTobit(), expectedSize()));
@@ -147,7 +148,7 @@ TEST_F(ScanRunTest, RowMeasuredBeforeTheRunIsCountedInIt)
 
 TEST_F(ScanRunTest, ReloadDuringARunKeepsTheEarlierLoadOut)
 {
-    generate(6, 200);
+    generate(6, 120);
     ScanRun run;
     const auto first = load(run);
     run.setThreadLimit(3);
@@ -170,6 +171,7 @@ TEST_F(ScanRunTest, ReloadDuringARunKeepsTheEarlierLoadOut)
 
     run.setThreadLimit(7);
     run.start();
+    run.TimerThreadTimer();
     ASSERT_TRUE(waitFor([&] { return run.TobitDone(); }));
     EXPECT_TRUE(near(run.SumTobit(), expectedSize()));
     EXPECT_EQ(double(first[0]->Size), frozen);  // no scanner of the earlier load wrote again
