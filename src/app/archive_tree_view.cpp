@@ -185,7 +185,9 @@ void ArchiveTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& opt
 void ArchiveTreeView::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const
 {
     // Dotted tree lines beside the arrows (the style draws arrows only): the row's own elbow, and a line
-    // through every level whose row has siblings still to come below.
+    // through every level whose row has siblings still to come below. Drawn after the style's part, which
+    // fills the selection under it, and clear of the arrow.
+    QTreeView::drawBranches(painter, rect, index);
     painter->save();
     QPen pen(kTreeLine);
     pen.setStyle(Qt::DotLine);
@@ -209,5 +211,4 @@ void ArchiveTreeView::drawBranches(QPainter* painter, const QRect& rect, const Q
             painter->drawLine(x, rect.top(), x, rect.bottom());
     }
     painter->restore();
-    QTreeView::drawBranches(painter, rect, index);
 }
