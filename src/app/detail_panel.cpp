@@ -3,16 +3,26 @@
 #include "app/number_format.h"
 #include "engine/tob_data.h"
 
+namespace {
+
+// "<M> MByte (<M/1024> <unit>)", both numbers in one pattern.
+QString megabytesThenGigabytes(double megabytes, QString (*format)(double, const QLocale&), const char* unit,
+                               const QLocale& locale)
+{
+    return format(megabytes, locale) + QStringLiteral(" MByte (") + format(megabytes / 1024, locale)
+        + QLatin1Char(' ') + QLatin1String(unit) + QLatin1Char(')');
+}
+
+}  // namespace
+
 QString megabytesAndGigabytes(double megabytes, const QLocale& locale)
 {
-    return formatDetail(megabytes, locale) + QStringLiteral(" MByte (") + formatDetail(megabytes / 1024, locale)
-        + QStringLiteral(" GB)");
+    return megabytesThenGigabytes(megabytes, formatDetail, "GB", locale);
 }
 
 QString totalsText(double megabytes, const QLocale& locale)
 {
-    return formatTotal(megabytes, locale) + QStringLiteral(" MByte (") + formatTotal(megabytes / 1024, locale)
-        + QStringLiteral(" GByte)");
+    return megabytesThenGigabytes(megabytes, formatTotal, "GByte", locale);
 }
 
 DetailTexts detailTexts(const TTobData& r, const QString& name, const QLocale& locale)

@@ -131,8 +131,14 @@ void ScanRun::start()
 void ScanRun::TimerThreadTimer()
 {
     m_timer.stop();
-    if (m_passThread || m_ended)
+    if (m_ended)
         return;
+    // A tick while a pass is still under way (its events are being served): try again with the next one.
+    if (m_passThread) {
+        if (!m_done)
+            m_timer.start();
+        return;
+    }
     const int load = m_load;
     m_passThread.reset(QThread::create(
         [snapshot = ThreadArray, limit = m_limit] { ResumeScanners(snapshot, limit); }));

@@ -41,3 +41,10 @@ TEST(DetailTexts, TwoDecimalsAtMostAndTheLocalesSeparator)
     EXPECT_EQ(en.sizeGesamt, QStringLiteral("1000.13 MByte (0.98 GB)"));
     EXPECT_EQ(megabytesAndGigabytes(2048 * 1024, english), QStringLiteral("2097152.0 MByte (2048.0 GB)"));
 }
+
+TEST(DetailTexts, TotalsAlwaysShowTwoDecimals)
+{
+    EXPECT_EQ(totalsText(1536, german), QStringLiteral("1536,00 MByte (1,50 GByte)"));
+    EXPECT_EQ(totalsText(1024, german), QStringLiteral("1024,00 MByte (1,00 GByte)"));
+    EXPECT_EQ(totalsText(0, english), QStringLiteral("0.00 MByte (0.00 GByte)"));
+}
