@@ -19,6 +19,8 @@ struct FakeArchive {
 struct FakeServerState {
     std::shared_ptr<FakeArchive> root = std::make_shared<FakeArchive>();
     int failOnUser = -1;    // Item(i) of the users' list fails for this index
+    int failOnSubArchive = -1;  // Item(i) of a sub-archive list fails from this index on
+    QString failSubArchivesOf;  // GetSubArchives fails for the archive of this name
     bool noAccount = false; // Logon yields nothing
     int requests = 0;
 };
@@ -59,6 +61,8 @@ public:
         const int i = index.toInt();
         if (m_users && i == m_state->failOnUser)
             throw ServerError(QStringLiteral("Benutzer %1 nicht lesbar").arg(i));
+        if (!m_users && m_state->failOnSubArchive >= 0 && i >= m_state->failOnSubArchive)
+            throw ServerError(QStringLiteral("Archiv %1 nicht lesbar").arg(i));
         if (i < 0 || i >= m_owner->subs.size())
             throw ServerError(QStringLiteral("Index %1 außerhalb der Liste").arg(i));
         return std::make_shared<FakeFolder>(m_state, m_owner->subs[i]);
@@ -72,6 +76,8 @@ private:
 
 inline std::shared_ptr<ArchiveFolders> FakeFolder::GetSubArchives()
 {
+    if (!m_archive->name.isEmpty() && m_archive->name == m_state->failSubArchivesOf)
+        throw ServerError(QStringLiteral("kaputt"));
     return std::make_shared<FakeFolders>(m_state, m_archive, m_isRoot);
 }
 
