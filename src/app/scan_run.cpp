@@ -83,6 +83,7 @@ void ScanRun::beginLoad(int users)
     m_counted = 0;
     m_sumTobit = m_sumAttachment = m_maxSize = 0;
     m_done = false;
+    m_started = false;
     emit loadReset();
     emit progressChanged(0, m_total);
     emit maxSizeChanged(0);
@@ -108,6 +109,7 @@ void ScanRun::start()
     m_counted = 0;
     m_sumTobit = m_sumAttachment = 0;
     m_done = false;
+    m_started = true;
     for (std::size_t i = 0; i < ThreadArray.size(); ++i) {
         UserRow& row = m_users[i];
         row.counted = false;
@@ -131,7 +133,7 @@ void ScanRun::start()
 void ScanRun::TimerThreadTimer()
 {
     m_timer.stop();
-    if (m_ended)
+    if (m_ended || !m_started)
         return;
     // A tick while a pass is still under way (its events are being served): try again with the next one.
     if (m_passThread) {
@@ -154,7 +156,7 @@ void ScanRun::TimerThreadTimer()
     }
     m_passThread.reset();
     releaseDiscarded();
-    if (!m_done && !m_ended && load == m_load)
+    if (m_started && !m_done && !m_ended && load == m_load)
         m_timer.start();
 }
 

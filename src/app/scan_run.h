@@ -53,7 +53,7 @@ public:
     // Stops every scanner and waits until all have ended; nothing starts afterwards.
     void shutdown();
 
-    // One timer tick: a pass on a thread of its own, queued calls served meanwhile.
+    // One timer tick of a started run: a pass on a thread of its own, queued calls served meanwhile.
     void TimerThreadTimer();
 
     bool TobitDone() const { return m_done; }
@@ -123,6 +123,7 @@ private:
     double m_sumAttachment = 0;
     double m_maxSize = 0;
     bool m_done = false;
+    bool m_started = false;  // "Berechnung starten" was given for this load
     bool m_ended = false;
     int m_load = 0;  // changes with every load, so a pass of an earlier one ends its ticks
 };
