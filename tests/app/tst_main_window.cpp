@@ -409,7 +409,7 @@ private slots:
                 if (image.pixelColor(x, y) == QColor(0x80, 0x80, 0x80))
                     ++linePixels;
         QVERIFY2(linePixels >= 6, qPrintable(QString::number(linePixels)));
-        image.save(QStringLiteral("tree_lines.png"));
+        image.save(QCoreApplication::applicationDirPath() + QStringLiteral("/tree_lines.png"));  // to look at
     }
 
 private:
