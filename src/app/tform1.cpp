@@ -212,9 +212,7 @@ void TForm1::LoadUsers()
 
         ArchiveNode* row = m_model->appendTopLevel();
         *row->data = *record;
-        TMyThreads* scanner = createScanner(row, false);
-        scanner->FPfad = scanPath;
-        ThreadArray[std::size_t(i)] = scanner;
+        ThreadArray[std::size_t(i)] = createScanner(row, {.FPfad = scanPath});
         m_model->appendChild(row);  // the placeholder that gives the row its expand button
 
         pump.pump();
@@ -223,13 +221,12 @@ void TForm1::LoadUsers()
     }
 }
 
-TMyThreads* TForm1::createScanner(ArchiveNode* node, bool unter)
+TMyThreads* TForm1::createScanner(ArchiveNode* node, ScanConfig config)
 {
-    auto* scanner = new TMyThreads(this, this);
-    scanner->FTobData = node->data;
-    scanner->FPfad = node->data->Pfad;
-    scanner->FUnter = unter;
-    scanner->FSchritt = 100;
+    config.FTobData = node->data;
+    config.sink = this;
+    config.sinkContext = this;
+    auto* scanner = new TMyThreads(std::move(config));
     // A newer measurement of a row supersedes the one before.
     if (node->scanner)
         node->scanner->Stop();
@@ -307,11 +304,8 @@ void TForm1::Auswahlberechnen1Click()
 void TForm1::startOutsideRun(ArchiveNode* node, bool unter, const QString& path)
 {
     // Measurements outside the run: idle priority, not counted against the limit, gone when done.
-    TMyThreads* scanner = createScanner(node, unter);
-    scanner->FPfad = path;
-    scanner->setPriorityToUse(QThread::IdlePriority);
-    scanner->setFreeOnTerminate(true);
-    scanner->resume();
+    createScanner(node, {.FPfad = path, .FUnter = unter, .priority = QThread::IdlePriority, .freeOnTerminate = true})
+        ->resume();
 }
 
 void TForm1::takeOutOfTotals(ArchiveNode* node)

@@ -21,6 +21,7 @@ class QTimer;
 class TEinstellungen;
 class TInfo;
 class TMyThreads;
+struct ScanConfig;
 struct ArchiveNode;
 struct TTobData;
 
@@ -112,7 +113,7 @@ protected:
 
 private:
     void FormCreate();
-    TMyThreads* createScanner(ArchiveNode* node, bool unter);
+    TMyThreads* createScanner(ArchiveNode* node, ScanConfig config);
     void startOutsideRun(ArchiveNode* node, bool unter, const QString& path);
     void dropScanners();
     void stopAllScanners();

@@ -45,7 +45,7 @@ private slots:
             QCOMPARE(node->childCount(), 1);  // the placeholder
             QVERIFY(form.ThreadArray[std::size_t(i)]);
             QVERIFY(!form.ThreadArray[std::size_t(i)]->isRunning());
-            QCOMPARE(form.ThreadArray[std::size_t(i)]->FPfad, user->path);
+            QCOMPARE(form.ThreadArray[std::size_t(i)]->config().FPfad, user->path);
         }
         QVERIFY(!form.form()->Starten->isEnabled());
         QVERIFY(form.form()->Button2->isEnabled());
