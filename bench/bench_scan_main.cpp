@@ -2,9 +2,9 @@
 //
 // <data>/BENCH/LARGE is one large archive, <data>/BENCH/TREE holds the archives of a run; the figures the
 // generator wrote beside each are what the scanner must find. Both are measured in the same run, several
-// rounds each, alternating which side goes first, and the medians are compared. Publications go through a
-// blocking call into a sink on this (the main) thread, which runs a real event loop as the window does and
-// copies every publication's figures, so their cost is part of the figures.
+// rounds each, alternating which side goes first, and the medians are compared. Publications are posted to a
+// sink on this (the main) thread, which runs a real event loop as the window does and copies every
+// publication's figures, so their cost is part of the figures.
 
 #include "archive_generator.h"
 #include "engine/my_threads.h"
@@ -94,15 +94,11 @@ double runScanners(const std::vector<Job>& jobs, int limit, CopyingSink& sink, Q
     std::vector<std::shared_ptr<TTobData>> records;
     std::vector<TMyThreads*> threads;
     for (const Job& job : jobs) {
-        auto* t = new TMyThreads(&sink, &context);
-        t->FPfad = job.serverPath;
-        t->FTobData = std::make_shared<TTobData>();
-        t->FTobData->Pfad = job.serverPath;
-        t->FUnter = false;
-        t->FSchritt = 100;
-        t->setPriorityToUse(QThread::NormalPriority);
-        records.push_back(t->FTobData);
-        threads.push_back(t);
+        auto record = std::make_shared<TTobData>();
+        record->Pfad = job.serverPath;
+        records.push_back(record);
+        threads.push_back(new TMyThreads(
+            {.FPfad = job.serverPath, .FTobData = record, .sink = &sink, .sinkContext = &context}));
     }
 
     QEventLoop loop;

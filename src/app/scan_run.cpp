@@ -20,15 +20,12 @@ ScanRun::~ScanRun()
 
 TMyThreads* ScanRun::createScanner(const std::shared_ptr<TTobData>& record, bool unter, bool outsideRun)
 {
-    auto* scanner = new TMyThreads(this, this, this);
-    scanner->FTobData = record;
-    scanner->FPfad = record->Pfad;
-    scanner->FUnter = unter;
-    scanner->FSchritt = 100;
+    ScanConfig config {.FPfad = record->Pfad, .FTobData = record, .FUnter = unter, .sink = this, .sinkContext = this};
     if (outsideRun) {
-        scanner->setPriorityToUse(QThread::IdlePriority);
-        scanner->setFreeOnTerminate(true);
+        config.priority = QThread::IdlePriority;
+        config.freeOnTerminate = true;
     }
+    auto* scanner = new TMyThreads(std::move(config), this);
     return scanner;
 }
 

@@ -8,14 +8,9 @@ StatRun::StatRun(QObject* parent) : QObject(parent) {}
 
 StatRun::~StatRun()
 {
-    for (TMyThreads* t : m_scanners) {
-        // Only reached early on an exception: ask, then keep serving publications while waiting.
-        t->Stop();
-        QEventLoop loop;
-        while (t->isRunning() && !t->wait(10))
-            loop.processEvents();
+    // Only reached early on an exception; a scanner stops and waits for itself when deleted.
+    for (TMyThreads* t : m_scanners)
         delete t;
-    }
 }
 
 void StatRun::measure(const std::vector<StatRow>& rows, int limit, Progress progress)
@@ -30,13 +25,12 @@ void StatRun::measure(const std::vector<StatRow>& rows, int limit, Progress prog
     std::size_t ended = 0;
     m_scanners.reserve(rows.size());
     for (const StatRow& row : rows) {
-        auto* scanner = new TMyThreads(this, this);
-        scanner->FTobData = row.data;
-        scanner->FPfad = row.data->Pfad;
-        scanner->FUnter = row.level > 0;
-        scanner->FSchritt = 100;
-        scanner->setPriorityToUse(QThread::NormalPriority);
-        // finished comes after the final publication, which the scanner waits for.
+        auto* scanner = new TMyThreads({.FPfad = row.data->Pfad,
+                                        .FTobData = row.data,
+                                        .FUnter = row.level > 0,
+                                        .sink = this,
+                                        .sinkContext = this});
+        // finished arrives after the final publication, which was posted before it.
         connect(scanner, &QThread::finished, this, [this, &ended, &loop, total = rows.size()] {
             --m_running;
             if (++ended == total)

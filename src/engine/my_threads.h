@@ -1,7 +1,7 @@
 #pragma once
 
+#include "engine/archive_walk.h"
 #include "engine/tob_data.h"
-#include "platform/dos_stamp.h"
 
 #include <QPointer>
 #include <QThread>
@@ -11,76 +11,59 @@
 
 class PublicationSink;
 
+// Everything a scanner is told, given whole when it is created.
+struct ScanConfig {
+    QString FPfad;                          // archive path in server notation
+    std::shared_ptr<TTobData> FTobData;     // the row to publish into; written on the sink context's thread only
+    bool FUnter = false;                    // the row lies below the top level
+    std::int32_t FSchritt = 100;            // entries of one folder between two interim publications
+    QThread::Priority priority = QThread::NormalPriority;
+    bool freeOnTerminate = false;           // the thread object deletes itself (on its owner's thread) when done
+    PublicationSink* sink = nullptr;        // told of each publication once the record holds it; may be null
+    QObject* sinkContext = nullptr;         // publications run on its thread; without one nothing is published
+};
+
 // Measures one archive folder tree on a thread of its own and publishes the figures into its row's record.
-// Created "suspended" (not started); the creator sets the F fields, the priority and FreeOnTerminate, then
-// calls resume(). A stop request (Stop, or requestInterruption) ends the walk between two entries; from then
-// on the scanner publishes nothing more. Stop also holds for a scanner that has not started yet.
+// Created "suspended" (not started) and started by resume(). Each publication posts a copy of the running
+// figures to the sink context's thread and the walk goes on; there, in the order they were made, the copy
+// is written into the record and the sink is told. A stop request (Stop) ends the walk between two entries
+// and drops every publication not yet delivered, so a removed row or a superseded measurement is never
+// written again. Stop also holds for a scanner that has not started yet.
 class TMyThreads : public QThread {
     Q_OBJECT
 public:
-    // Publications run on the thread of sinkContext (the main thread) while the scanner waits.
-    TMyThreads(PublicationSink* sink, QObject* sinkContext, QObject* parent = nullptr);
+    explicit TMyThreads(ScanConfig config, QObject* parent = nullptr);
+    // Stops the walk and waits for the thread, which never waits for anyone.
     ~TMyThreads() override;
 
-    // Starts the thread with the priority set; a second call has no effect.
-    void resume();
-    void setPriorityToUse(QThread::Priority priority) { m_priority = priority; }
-    QThread::Priority priorityToUse() const { return m_priority; }
-    // The thread object deletes itself (on its owner's thread) once it has finished.
-    void setFreeOnTerminate(bool free);
-    bool freeOnTerminate() const { return m_freeOnTerminate; }
+    const ScanConfig& config() const { return m_config; }
 
-    // Asks the scanner to end; safe before it has started and from any thread.
+    // Starts the thread with the configured priority; a second call has no effect.
+    void resume();
+
+    // Asks the scanner to end; safe before it has started and from any thread. Publications still on
+    // their way are dropped when they arrive, so call it on the sink context's thread to be sure that none
+    // is written after it returns.
     void Stop();
     bool stopRequested() const;
 
-    // Walks one folder and its sub-folders; returns the bytes of that folder's tree.
-    double MeasureFolder(const QString& path, bool root);
-    // Copies the figures into the row and hands them to the sink. Runs on the main thread.
-    void PublishResult();
-
-    // Running figures, written by the scanner thread only; read on the main thread while it waits.
-    double FSize = 0;
-    double FSizeRoot = 0;
-    bool FZwischen = false;
-    double FAnzahlNachrichten = 0;
-    double FAnzahlNachrichtenG = 0;
-    std::int32_t FAnhang = 0;
-    std::int32_t FAnhangG = 0;
-    platform::DosStamp FNew = 0;  // 0: none yet
-    platform::DosStamp FOld = kNoOldStamp;
-    double FAnhangSize = 0;
-    double FAnhangSizeG = 0;
-
-    // Set by the creator before resume().
-    QString FPfad;
-    std::shared_ptr<TTobData> FTobData;
-    bool FUnter = false;
-    std::int32_t FSchritt = 100;
-
-    // Read by the scheduler from another thread.
+    // Read by the scheduler from another thread: the scanner has started / has made its final publication.
     std::atomic<bool> FTerminated {false};
     std::atomic<bool> FEinmal {false};
-
-    // Later than every valid stamp.
-    static constexpr platform::DosStamp kNoOldStamp = 0xFFFFFFFFu;
 
 protected:
     void run() override;
 
 private:
-    void Execute();
-    double measureDir(bool root);
-    // Hands the figures to the main thread and waits until PublishResult has run there. With walkAhead,
-    // the wait is spent listing the next entries of the walk, leaving the figures untouched.
-    void publish(bool walkAhead = false);
+    struct Target;
 
-    PublicationSink* m_sink;
+    void Execute();
+    void publish(const ScanFigures& figures);
+    // Copies published figures into the row and tells the sink; on the sink context's thread.
+    static void PublishResult(const Target& target, const ScanFigures& figures);
+
+    const ScanConfig m_config;
+    std::shared_ptr<Target> m_target;  // shared with publications on their way, which may outlive the scanner
     QPointer<QObject> m_sinkContext;
-    QThread::Priority m_priority = QThread::NormalPriority;
-    bool m_freeOnTerminate = false;
     bool m_resumed = false;
-    std::atomic<bool> m_stop {false};
-    struct Walk;
-    std::unique_ptr<Walk> m_walk;  // the entries of the tree in walking order, listed on demand or ahead
 };

@@ -46,27 +46,24 @@ ScanResult scan(const QString& serverPath, const ScanOptions& options)
     app();
     RecordingSink sink;
     QObject context;  // lives in the main thread, like the main window
-    auto* scanner = new TMyThreads(&sink, &context);
-    scanner->FPfad = serverPath;
-    scanner->FTobData = options.record ? options.record : std::make_shared<TTobData>();
-    scanner->FUnter = options.unter;
-    scanner->FSchritt = options.schritt;
+    auto* scanner = new TMyThreads({.FPfad = serverPath,
+                                    .FTobData = options.record ? options.record : std::make_shared<TTobData>(),
+                                    .FUnter = options.unter,
+                                    .FSchritt = options.schritt,
+                                    .sink = &sink,
+                                    .sinkContext = &context});
     if (options.onPublication)
         sink.onPublication = [&](const Publication& p) { options.onPublication(*scanner, p); };
 
     ScanResult result;
-    result.record = scanner->FTobData;
+    result.record = scanner->config().FTobData;
     scanner->resume();
     QElapsedTimer clock;
     clock.start();
     while (!scanner->wait(10)) {
         QCoreApplication::processEvents();
         if (clock.elapsed() > std::chrono::milliseconds(options.deadline).count()) {
-            scanner->requestInterruption();
-            // Keep serving publications so a scanner blocked in one can see the request.
-            while (!scanner->wait(10))
-                QCoreApplication::processEvents();
-            delete scanner;
+            delete scanner;  // stops it and waits
             result.publications = sink.publications;
             return result;
         }

@@ -1,7 +1,8 @@
 #pragma once
 
-// Runs a TMyThreads scanner the way the main window will: publications arrive through a blocking queued
-// call on a QObject of the main thread, which here runs an event loop until the scanner has finished.
+// Runs a TMyThreads scanner the way the main window does: publications arrive as queued calls on a QObject
+// of the main thread, which here runs an event loop until the scanner has finished and every publication
+// has arrived.
 
 #include "engine/my_threads.h"
 #include "engine/publication_sink.h"

@@ -13,9 +13,34 @@
 
 namespace {
 
-// Scanners of a missing archive. Those with the main-thread context block in their final publication until
-// the main thread handles events, so they stay "running" as long as the test wants; those without a context
-// publish nothing and end on their own.
+// A scanner of a missing archive that holds at a gate once started, so that it counts as running for as
+// long as the test wants; the others end on their own at once.
+class GatedScanner : public TMyThreads {
+public:
+    explicit GatedScanner(ScanConfig config) : TMyThreads(std::move(config)) {}
+    ~GatedScanner() override
+    {
+        open();
+        wait();  // before this part of the object goes
+    }
+    void open()
+    {
+        m_open = true;
+        m_open.notify_all();
+    }
+
+protected:
+    void run() override
+    {
+        FEinmal = true;
+        m_open.wait(false);
+        TMyThreads::run();
+    }
+
+private:
+    std::atomic<bool> m_open {false};
+};
+
 class SchedulerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -27,22 +52,16 @@ protected:
 
     void TearDown() override
     {
-        // Serve the blocked publications so every started scanner can end, then free them all.
-        for (TMyThreads* t : m_threads) {
-            if (!t)
-                continue;
-            if (t->FEinmal || t->isRunning())
-                while (!t->wait(10))
-                    QCoreApplication::processEvents();
+        for (TMyThreads* t : m_threads)
             delete t;
-        }
     }
 
     TMyThreads* add(bool endsOnItsOwn)
     {
-        auto* t = new TMyThreads(nullptr, endsOnItsOwn ? nullptr : &m_context);
-        t->FPfad = QStringLiteral("NOHOST:FEHLT\\") + QString::number(m_threads.size());
-        t->FTobData = std::make_shared<TTobData>();
+        ScanConfig config {.FPfad = QStringLiteral("NOHOST:FEHLT\\") + QString::number(m_threads.size()),
+                           .FTobData = std::make_shared<TTobData>(),
+                           .sinkContext = &m_context};
+        TMyThreads* t = endsOnItsOwn ? new TMyThreads(config) : new GatedScanner(config);
         m_threads.push_back(t);
         return t;
     }
@@ -59,8 +78,7 @@ protected:
         return result;
     }
 
-    // Waits, without handling events, until the scanner has begun (FEinmal) or, for one without a context,
-    // has ended.
+    // Waits until the scanner has begun (FEinmal).
     static void settle(TMyThreads* t)
     {
         for (int i = 0; i < 5000 && !t->FEinmal; ++i)
@@ -142,16 +160,16 @@ TEST_F(SchedulerTest, ListOfEmptyPlacesStartsNothing)
     EXPECT_EQ(ResumeScanners({}, 7), 0);
 }
 
-TEST_F(SchedulerTest, PassOnItsOwnThreadKeepsPublicationsFlowing)
+TEST_F(SchedulerTest, PassOnItsOwnThreadRefillsPlacesOfEndedScanners)
 {
-    // The main thread serves publications while the pass runs, so scanners of earlier passes can end.
     for (int n = 0; n < 10; ++n)
         add(false);
     EXPECT_EQ(runPassAndWait(m_threads, 3), 3);
     EXPECT_EQ(startedIndices(), (std::vector<int> {0, 1, 2}));
-    for (int n = 0; n < 3; ++n)
-        while (!m_threads[std::size_t(n)]->wait(10))
-            QCoreApplication::processEvents();
+    for (int n = 0; n < 3; ++n) {
+        static_cast<GatedScanner*>(m_threads[std::size_t(n)])->open();
+        ASSERT_TRUE(m_threads[std::size_t(n)]->wait(10000));
+    }
     EXPECT_EQ(runPassAndWait(m_threads, 3), 3);
     EXPECT_EQ(startedIndices(), (std::vector<int> {0, 1, 2, 3, 4, 5}));
 }

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -471,27 +472,81 @@ fs::path figuresPathFor(const fs::path& root)
     return fs::path(clean.string() + ".figures.json");
 }
 
+namespace {
+
+// Each figure and its JSON key, once, for writing and reading alike.
+struct FigureKey {
+    const char* key;
+    QJsonValue (*write)(const ArchiveFigures&);
+    bool (*read)(ArchiveFigures&, const QJsonValue&);  // false when the value has the wrong type
+};
+
+template <auto Member>
+QJsonValue writeMember(const ArchiveFigures& f)
+{
+    using T = std::remove_cvref_t<decltype(f.*Member)>;
+    if constexpr (std::is_same_v<T, std::optional<std::int64_t>>)
+        return timeValue(f.*Member);
+    else if constexpr (std::is_same_v<T, std::map<std::string, int>>)
+        return typesObject(f.*Member);
+    else
+        return double(f.*Member);
+}
+
+template <auto Member>
+bool readMember(ArchiveFigures& f, const QJsonValue& v)
+{
+    using T = std::remove_cvref_t<decltype(f.*Member)>;
+    if constexpr (std::is_same_v<T, std::optional<std::int64_t>>) {
+        if (!v.isDouble() && !v.isNull())
+            return false;
+        f.*Member = timeFrom(v);
+    } else if constexpr (std::is_same_v<T, std::map<std::string, int>>) {
+        if (!v.isObject())
+            return false;
+        f.*Member = typesFrom(v.toObject());
+    } else {
+        if (!v.isDouble())
+            return false;
+        f.*Member = T(v.toDouble());
+    }
+    return true;
+}
+
+template <auto Member>
+constexpr FigureKey figure(const char* key)
+{
+    return {key, &writeMember<Member>, &readMember<Member>};
+}
+
+// "AnhangSizeUnter" is what a row below the top level shows: the archive folder's own attachments.
+constexpr FigureKey kFigureKeys[] = {
+    figure<&ArchiveFigures::size>("Size"),
+    figure<&ArchiveFigures::sizeRoot>("SizeRoot"),
+    figure<&ArchiveFigures::anzahlNachrichten>("AnzahlNachrichten"),
+    figure<&ArchiveFigures::anzahlNachrichtenG>("AnzahlNachrichtenG"),
+    figure<&ArchiveFigures::anhang>("Anhang"),
+    figure<&ArchiveFigures::anhangG>("AnhangG"),
+    figure<&ArchiveFigures::anhangSizeRoot>("AnhangSizeUnter"),
+    figure<&ArchiveFigures::anhangSizeG>("AnhangSizeG"),
+    figure<&ArchiveFigures::newest>("Neueste"),
+    figure<&ArchiveFigures::oldest>("Aelteste"),
+    figure<&ArchiveFigures::entries>("Entries"),
+    figure<&ArchiveFigures::folders>("Folders"),
+    figure<&ArchiveFigures::interimPublications>("InterimPublications"),
+    figure<&ArchiveFigures::typesRoot>("TypesRoot"),
+    figure<&ArchiveFigures::typesTree>("TypesTree"),
+};
+
+}  // namespace
+
 bool writeFigures(const fs::path& file, const std::map<std::string, ArchiveFigures>& figures)
 {
     QJsonObject all;
     for (const auto& [name, f] : figures) {
         QJsonObject o;
-        o.insert("Size", double(f.size));
-        o.insert("SizeRoot", double(f.sizeRoot));
-        o.insert("AnzahlNachrichten", f.anzahlNachrichten);
-        o.insert("AnzahlNachrichtenG", f.anzahlNachrichtenG);
-        o.insert("Anhang", f.anhang);
-        o.insert("AnhangG", f.anhangG);
-        o.insert("AnhangSize", double(f.anhangSize(false)));
-        o.insert("AnhangSizeUnter", double(f.anhangSize(true)));
-        o.insert("AnhangSizeG", double(f.anhangSizeG));
-        o.insert("Neueste", timeValue(f.newest));
-        o.insert("Aelteste", timeValue(f.oldest));
-        o.insert("Entries", double(f.entries));
-        o.insert("Folders", double(f.folders));
-        o.insert("InterimPublications", double(f.interimPublications));
-        o.insert("TypesRoot", typesObject(f.typesRoot));
-        o.insert("TypesTree", typesObject(f.typesTree));
+        for (const FigureKey& k : kFigureKeys)
+            o.insert(QLatin1String(k.key), k.write(f));
         all.insert(QString::fromStdString(name), o);
     }
     QSaveFile out(QString::fromStdString(file.string()));
@@ -513,23 +568,14 @@ std::optional<std::map<std::string, ArchiveFigures>> readFigures(const fs::path&
     std::map<std::string, ArchiveFigures> result;
     const QJsonObject all = doc.object();
     for (auto it = all.begin(); it != all.end(); ++it) {
+        if (!it.value().isObject())
+            return std::nullopt;
         const QJsonObject o = it.value().toObject();
         ArchiveFigures f;
-        f.size = std::uint64_t(o.value("Size").toDouble());
-        f.sizeRoot = std::uint64_t(o.value("SizeRoot").toDouble());
-        f.anzahlNachrichten = o.value("AnzahlNachrichten").toDouble();
-        f.anzahlNachrichtenG = o.value("AnzahlNachrichtenG").toDouble();
-        f.anhang = o.value("Anhang").toInt();
-        f.anhangG = o.value("AnhangG").toInt();
-        f.anhangSizeRoot = std::uint64_t(o.value("AnhangSizeUnter").toDouble());
-        f.anhangSizeG = std::uint64_t(o.value("AnhangSizeG").toDouble());
-        f.newest = timeFrom(o.value("Neueste"));
-        f.oldest = timeFrom(o.value("Aelteste"));
-        f.entries = std::uint64_t(o.value("Entries").toDouble());
-        f.folders = std::uint64_t(o.value("Folders").toDouble());
-        f.interimPublications = std::uint64_t(o.value("InterimPublications").toDouble());
-        f.typesRoot = typesFrom(o.value("TypesRoot").toObject());
-        f.typesTree = typesFrom(o.value("TypesTree").toObject());
+        // Every figure must be there: a file of another layout is refused rather than read as zeros.
+        for (const FigureKey& k : kFigureKeys)
+            if (!o.contains(QLatin1String(k.key)) || !k.read(f, o.value(QLatin1String(k.key))))
+                return std::nullopt;
         result[it.key().toStdString()] = f;
     }
     return result;

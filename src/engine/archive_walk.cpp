@@ -1,0 +1,147 @@
+#include "engine/archive_walk.h"
+
+#include "platform/dir_reader.h"
+
+#include <vector>
+
+std::string_view extensionOf(std::string_view name)
+{
+    const auto dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
+}
+
+EntryKind entryKind(std::string_view name)
+{
+    if (name == "archive.dat")
+        return EntryKind::MessageIndex;
+    const std::string_view ext = extensionOf(name);
+    if (ext.size() >= 2 && ext[0] == '.' && ext[1] == '$' && ext != ".$00")
+        return EntryKind::Attachment;
+    if (ext == ".001")
+        return EntryKind::MessageFile;
+    return EntryKind::Other;
+}
+
+namespace {
+
+// Folders whose name begins with "." are not part of the tree; links are never folders here.
+bool entersFolder(const platform::DirEntry& e)
+{
+    return e.isDir && !e.name.empty() && e.name.front() != '.';
+}
+
+}  // namespace
+
+struct ArchiveWalk::Impl {
+    Impl(ScanFigures& figures, std::int32_t schritt, StopRequested stop, Publish publish)
+        : f(figures), schritt(schritt), stop(std::move(stop)), publish(std::move(publish))
+    {
+    }
+
+    ScanFigures& f;
+    std::int32_t schritt;
+    StopRequested stop;
+    Publish publish;
+    std::vector<std::unique_ptr<platform::DirReader>> readers;  // one per open level, reused
+
+    platform::DirReader& reader(std::size_t level)
+    {
+        while (readers.size() <= level)
+            readers.push_back(std::make_unique<platform::DirReader>());
+        return *readers[level];
+    }
+
+    bool stopRequested() const { return stop && stop(); }
+
+    double count(std::string_view name, std::uint64_t bytes, std::int64_t mtime, bool root)
+    {
+        const double size = double(bytes);
+        const EntryKind kind = entryKind(name);
+        f.FSize += size;
+        if (root) {
+            f.FSizeRoot += size;
+            if (kind == EntryKind::MessageIndex)
+                f.FAnzahlNachrichten = size / kIndexRecord;
+            if (kind == EntryKind::Attachment) {
+                ++f.FAnhang;
+                f.FAnhangSize += size;
+            }
+        }
+        if (kind == EntryKind::MessageIndex) {
+            f.FAnzahlNachrichtenG += size / kIndexRecord;
+        } else if (kind == EntryKind::Attachment) {
+            ++f.FAnhangG;
+            f.FAnhangSizeG += size;
+        } else if (kind == EntryKind::MessageFile) {
+            // Every valid stamp is compared with both ends, so the newest and the oldest are found
+            // whatever order the files come in.
+            const platform::DosStamp stamp = platform::dosStampFromTime(mtime);
+            if (stamp != 0) {
+                if (stamp < f.FOld)
+                    f.FOld = stamp;
+                if (stamp > f.FNew)
+                    f.FNew = stamp;
+            }
+        }
+        return size;
+    }
+
+    // After each entry of a folder: an interim publication every `schritt` entries. False to end the walk.
+    bool step(std::int32_t& counter)
+    {
+        if (--counter != 0)
+            return true;
+        if (stopRequested())
+            return false;
+        if (publish)
+            publish(f);
+        counter = schritt;
+        return true;
+    }
+
+    // Walks the folder open at `level` to its end and closes it.
+    double walkOpen(std::size_t level, bool root)
+    {
+        platform::DirReader& folder = *readers[level];
+        std::int32_t counter = schritt;
+        double total = 0;
+        platform::DirEntry e;
+        while (!stopRequested() && folder.next(e)) {
+            total += count(e.name, e.size, e.mtime, root);
+            if (entersFolder(e))
+                total += enter(level, e.name);
+            if (!step(counter))
+                break;
+        }
+        folder.close();
+        return total;
+    }
+
+    double enter(std::size_t parentLevel, std::string_view name)
+    {
+        const std::size_t level = parentLevel + 1;
+        platform::DirReader& child = reader(level);
+        if (!child.openChild(*readers[parentLevel], name))
+            return 0;
+        return walkOpen(level, false);
+    }
+};
+
+ArchiveWalk::ArchiveWalk(std::int32_t schritt, StopRequested stopRequested, Publish publish)
+    : d(std::make_unique<Impl>(m_figures, schritt, std::move(stopRequested), std::move(publish)))
+{
+}
+
+ArchiveWalk::~ArchiveWalk() = default;
+
+double ArchiveWalk::MeasureFolder(const std::string& localPath, bool root)
+{
+    m_figures.FZwischen = true;
+    double total = 0;
+    platform::DirReader& top = d->reader(0);
+    if (top.open(localPath))
+        total = d->walkOpen(0, root);
+    if (root)
+        m_figures.FZwischen = false;
+    return total;
+}
