@@ -174,8 +174,8 @@ private slots:
     {
         ServerOnDisk server;
         for (int i = 0; i < 6; ++i)
-            server.addUser(QStringLiteral("User %1").arg(i), 200);
-        server.addSub(server.state->root->subs[0], QStringLiteral("Ordner"), 200);
+            server.addUser(QStringLiteral("User %1").arg(i), 120);
+        server.addSub(server.state->root->subs[0], QStringLiteral("Ordner"), 120);
         TForm1 form;
         ScanRun* run = form.scanRun();
         form.form()->Starten->click();
