@@ -1,5 +1,7 @@
 #include "platform/whole_file.h"
 
+#include <algorithm>
+
 #ifdef _WIN32
 #include <windows.h>
 #include <QString>

@@ -19,6 +19,7 @@
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -122,6 +123,7 @@ private slots:
     void failedScanIsShown();
     void calloutsFollowTheSlices();
     void printsLandscapeToPdf();
+    void printWithoutPrinterSaysSo();
     void closingDuringAScanStopsIt();
 
 private:
@@ -408,6 +410,18 @@ void TstAKlassifizierung::printsLandscapeToPdf()
     QVERIFY2(bottom - top > page.height() * 0.6, qPrintable(QStringLiteral("%1..%2").arg(top).arg(bottom)));
     const int middle = (left + right) / 2;
     QVERIFY2(qAbs(middle - page.width() / 2) < page.width() / 10, qPrintable(QString::number(middle)));
+}
+
+void TstAKlassifizierung::printWithoutPrinterSaysSo()
+{
+    if (!QPrinterInfo::defaultPrinter().isNull())
+        QSKIP("this machine has a default printer");
+    TAKlassifizierung w;
+    BoxAnswer answer(QMessageBox::Ok);
+    w.findChild<QPushButton*>(QStringLiteral("Button3"))->click();
+    QCOMPARE(answer.seen, 1);
+    QCOMPARE(answer.caption, QStringLiteral("Arvelo"));
+    QCOMPARE(answer.text, QStringLiteral("Es ist kein Drucker installiert."));
 }
 
 void TstAKlassifizierung::closingDuringAScanStopsIt()
