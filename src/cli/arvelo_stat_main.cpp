@@ -5,6 +5,7 @@
 #include "cli/stat_options.h"
 #include "cli/stat_output.h"
 #include "cli/stat_run.h"
+#include "cli/stat_types.h"
 #include "engine/date_text.h"
 #include "server/standin/standin_server.h"
 #include "server/udavid_api.h"
@@ -14,6 +15,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -118,12 +120,22 @@ int main(int argc, char* argv[])
     });
     progress.end();
 
+    std::optional<StatTypes> types;
+    if (options.types != StatTypesScope::None) {
+        progress.show(QStringLiteral("Anhangtypen werden gezählt ..."));
+        types = scanStatTypes(listing.rows, options.types == StatTypesScope::Tree, options.threads);
+        progress.end();
+        for (const QString& failure : types->failures)
+            say(failure);
+    }
+
     const DateTextFormat dates;
-    const QByteArray out = options.format == StatFormat::Json ? statJson(listing.rows, dates)
-                                                              : statCsv(listing.rows, dates);
+    const StatTypes* typesField = types ? &*types : nullptr;
+    const QByteArray out = options.format == StatFormat::Json ? statJson(listing.rows, dates, typesField)
+                                                              : statCsv(listing.rows, dates, typesField);
     if (!writeAll(out)) {
         say(QStringLiteral("Die Ausgabe konnte nicht geschrieben werden."));
         return statexit::kOutput;
     }
-    return statexit::kOk;
+    return types && !types->failures.isEmpty() ? statexit::kMissing : statexit::kOk;
 }

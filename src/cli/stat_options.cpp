@@ -51,6 +51,15 @@ StatOptionsResult parseStatOptions(const QStringList& arguments)
                 return result;
             }
             o.sub = true;
+        } else if (name == QLatin1String("types")) {
+            if (!hasValue) {
+                o.types = StatTypesScope::Tree;
+            } else if (value == QLatin1String("top")) {
+                o.types = StatTypesScope::Top;
+            } else {
+                result.error = QStringLiteral("--types nimmt keinen Wert oder =top, nicht \"%1\"").arg(value);
+                return result;
+            }
         } else if (name == QLatin1String("server")) {
             if (!takeValue())
                 return result;
@@ -93,7 +102,7 @@ StatOptionsResult parseStatOptions(const QStringList& arguments)
 QString statHelpText()
 {
     return QStringLiteral(
-        "Aufruf: arvelo-stat [--server ORDNER] [--threads N] [--sub] [--format csv|json]\n"
+        "Aufruf: arvelo-stat [--server ORDNER] [--threads N] [--sub] [--types[=top]] [--format csv|json]\n"
         "\n"
         "Meldet sich am Server an, liest die Benutzer und misst ihre Archivordner auf der Platte,\n"
         "so wie Arvelo es im Fenster tut, und schreibt eine Zeile je Archiv auf die Standardausgabe.\n"
@@ -104,6 +113,9 @@ QString statHelpText()
         "  --threads N       höchstens N Archive gleichzeitig messen, 1 bis %1 (Vorgabe 7).\n"
         "  --sub             auch alle Unterarchive auf jeder Ebene, jedes direkt nach seinem\n"
         "                    übergeordneten Archiv.\n"
+        "  --types           zusätzlich die Anhangtypen jedes Archivs aus seinen Indexdateien (.$00),\n"
+        "                    über den ganzen Ordnerbaum wie die Klassifizierung mit Unterarchiven.\n"
+        "  --types=top       dasselbe nur für den Archivordner selbst (ohne Unterordner).\n"
         "  --format csv|json CSV nach RFC 4180 mit Kopfzeile (Vorgabe) oder ein JSON-Array von\n"
         "                    Objekten.\n"
         "  -h, --help        diese Hilfe.\n"
@@ -124,6 +136,9 @@ QString statHelpText()
         "  AnhangSizeG         Anhänge des ganzen Baums in MB\n"
         "  newest              Zeit der neuesten Nachricht, ISO 8601 in Ortszeit\n"
         "  oldest              Zeit der ältesten Nachricht, ISO 8601 in Ortszeit\n"
+        "  types               nur mit --types: Anhänge je Dateityp, größte Zahl zuerst; JSON ein Objekt\n"
+        "                      {\".PDF\": 12, \".DOC\": 7}, CSV ein Feld .PDF=12;.DOC=7; leer bzw. null,\n"
+        "                      wenn eine Indexdatei nicht gelesen werden konnte\n"
         "\n"
         "Zahlen stehen ungerundet mit \".\" als Dezimaltrenner; Nachrichtenzahlen sind keine ganzen\n"
         "Zahlen. Ohne Nachrichtendatei bleiben newest und oldest leer (CSV) bzw. null (JSON).\n"
@@ -131,6 +146,7 @@ QString statHelpText()
         "\n"
         "Rückgabewerte:\n"
         "  0   gemessen und geschrieben\n"
+        "  1   geschrieben, aber Angaben fehlen (Grund auf der Standardfehlerausgabe)\n"
         "  2   Anmeldung fehlgeschlagen oder Fehler des Servers (Grund auf der Standardfehlerausgabe)\n"
         "  64  falscher Aufruf\n"
         "  74  die Ausgabe konnte nicht geschrieben werden\n")

@@ -7,11 +7,15 @@
 
 enum class StatFormat { Csv, Json };
 
+// Attachment types per row: none, the archive folder's whole tree (--types), the folder alone (--types=top).
+enum class StatTypesScope { None, Tree, Top };
+
 struct StatOptions {
     QString server;          // a server folder; empty: the one the window would use
     int threads = 7;         // scanners working at the same time
     bool sub = false;        // also every sub-archive, at every level
     StatFormat format = StatFormat::Csv;
+    StatTypesScope types = StatTypesScope::None;
     bool help = false;
 };
 
@@ -31,9 +35,11 @@ StatOptionsResult parseStatOptions(const QStringList& arguments);
 // The text of --help.
 QString statHelpText();
 
-// Exit codes: success, a failed log-on or server error, bad usage, output that could not be written.
+// Exit codes: success, some figures missing, a failed log-on or server error, bad usage, output that
+// could not be written.
 namespace statexit {
 constexpr int kOk = 0;
+constexpr int kMissing = 1;
 constexpr int kServer = 2;
 constexpr int kUsage = 64;
 constexpr int kOutput = 74;

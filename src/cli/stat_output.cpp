@@ -1,5 +1,6 @@
 #include "cli/stat_output.h"
 
+#include "cli/stat_types.h"
 #include "engine/date_text.h"
 
 #include <QStringList>
@@ -113,10 +114,11 @@ QByteArray jsonString(const QString& text)
     return out;
 }
 
-QByteArray statCsv(const std::vector<StatRow>& rows, const DateTextFormat& format)
+QByteArray statCsv(const std::vector<StatRow>& rows, const DateTextFormat& format, const StatTypes* types)
 {
-    QByteArray out = statColumns().join(QLatin1Char(',')).toUtf8() + "\r\n";
-    for (const StatRow& row : rows) {
+    QByteArray out = statColumns().join(QLatin1Char(',')).toUtf8() + (types ? ",types\r\n" : "\r\n");
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const StatRow& row = rows[r];
         const TTobData& d = *row.data;
         out += QByteArray::number(row.level);
         for (const QString* text : {&d.TobitUser, &d.UserID, &d.Pfad, &d.FullPath})
@@ -125,12 +127,14 @@ QByteArray statCsv(const std::vector<StatRow>& rows, const DateTextFormat& forma
             out += ',' + figure;
         out += ',' + csvField(isoDateTime(d.Neueste, format));
         out += ',' + csvField(isoDateTime(d.Aelteste, format));
+        if (types)
+            out += ',' + csvField(typesCsvText(types->rows.at(r)));
         out += "\r\n";
     }
     return out;
 }
 
-QByteArray statJson(const std::vector<StatRow>& rows, const DateTextFormat& format)
+QByteArray statJson(const std::vector<StatRow>& rows, const DateTextFormat& format, const StatTypes* types)
 {
     if (rows.empty())
         return "[]\n";
@@ -138,6 +142,7 @@ QByteArray statJson(const std::vector<StatRow>& rows, const DateTextFormat& form
     QList<QByteArray> keys;
     for (const QString& c : columns)
         keys.append("\"" + c.toUtf8() + "\": ");
+    keys.append("\"types\": ");
 
     QByteArray out = "[\n";
     for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -152,6 +157,8 @@ QByteArray statJson(const std::vector<StatRow>& rows, const DateTextFormat& form
             values.append(figure);
         values.append(date(d.Neueste));
         values.append(date(d.Aelteste));
+        if (types)
+            values.append(typesJsonValue(types->rows.at(r)));
 
         out += "  {";
         for (qsizetype i = 0; i < values.size(); ++i) {

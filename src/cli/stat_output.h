@@ -8,6 +8,7 @@
 #include <vector>
 
 class DateTextFormat;
+struct StatTypes;
 
 // The columns of the companion's output, in their order.
 const QStringList& statColumns();
@@ -27,6 +28,7 @@ QByteArray csvField(const QString& text);
 QByteArray jsonString(const QString& text);
 
 // The whole output: a header line and one line per row, CRLF line ends (CSV); or one array with one
-// object per row, keys in column order (JSON). Dates are read with `format`.
-QByteArray statCsv(const std::vector<StatRow>& rows, const DateTextFormat& format);
-QByteArray statJson(const std::vector<StatRow>& rows, const DateTextFormat& format);
+// object per row, keys in column order (JSON). Dates are read with `format`. With `types`, every row
+// ends in the field "types" (after "oldest").
+QByteArray statCsv(const std::vector<StatRow>& rows, const DateTextFormat& format, const StatTypes* types = nullptr);
+QByteArray statJson(const std::vector<StatRow>& rows, const DateTextFormat& format, const StatTypes* types = nullptr);

@@ -32,12 +32,28 @@ const char* const kSubjects[] = {"Angebot für das zweite Quartal", "Rückfrage 
 const char* const kFolders[] = {"Eingang", "Gesendet", "Projekte", "Kunden", "Ablage", "Rechnungen", "Privat",
                                 "Archiv 2019", "Lieferanten", "Verträge"};
 
+// Attachment names as a Windows server writes them into the ".$00" index files: Windows-1252 bytes, so
+// umlauts are single bytes and "€" is 0x80. Upper- and lower-case extensions, names ending in a dot and
+// names without a dot are all among them, so the classification window has something to show.
+const char* const kManyTypes[] = {
+    "Rechnung 2023.pdf", "Preis\xFC" "bersicht.PDF", "Angebot.Pdf", "Brief an M\xFC" "ller.doc", "Vertrag.DOCX",
+    "Kalkulation 5\x80.xlsx", "Umsatz.XLS", "Foto.jpg", "Urlaub.JPG", "Logo.png", "Scan.tif", "Plan.dwg",
+    "Notiz.txt", "Stra\xDF" "enkarte.gif", "Archiv.zip", "sicherung.tar.gz", "Pr\xE4" "sentation.pptx",
+    "Termin.ics", "Kontakt.vcf", "Mail.eml", "Nachricht.msg", "Seite.html", "Daten.xml", "Export.csv",
+    "Skizze.bmp", "Ansage.wav", "Film.mp4", "Buch.epub", "Formular.odt", "Tabelle.ods", "Setup.exe",
+    "ohne Endung", "Kosten \x80 gesamt", "endet mit Punkt.", "\xC4nderungen.\xE4nd", "\xC4nderungen.\xC4ND",
+};
+const char* const kFewTypes[] = {
+    "Rechnung.pdf", "Mahnung.PDF", "Gr\xFC\xDF" "e.eml", "Foto.jpg", "Lieferschein", "Preisliste \x80.xls",
+};
+
 struct Builder {
     QDir out;
     QRandomGenerator rng;
     bool lean = false;
     int messageCounter = 0;
     int entriesTarget = 0;  // >0: every user archive gets at least this many entries
+    bool noIndex = false;   // the next archive's generated attachments get no index records
 
     QString pick(const char* const* list, int n) { return QString::fromUtf8(list[rng.bounded(n)]); }
 
@@ -105,6 +121,33 @@ struct Builder {
         QFile f(path);
         if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
             throw std::runtime_error(("cannot write " + path).toStdString());
+    }
+
+    // More messages in an archive folder, each with attachment files and an index naming them, drawn from
+    // `names` (all of them at least once, in order, then at random).
+    void addAttachmentVariety(const QString& serverPath, const char* const* names, int n, int attachments)
+    {
+        QString local = serverPath;
+        local.replace(QLatin1Char(':'), QLatin1Char('/'));
+        local.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        const std::filesystem::path folder(out.filePath(QStringLiteral("shares/") + local).toStdString());
+        int written = 0;
+        for (int m = 0; written < attachments; ++m) {
+            const std::string id = QStringLiteral("7E%1").arg(m, 6, 16, QLatin1Char('0')).toUpper().toStdString();
+            const std::filesystem::path message = folder / (id + ".001");
+            gen::writeFile(message, 800 + rng.bounded(4000));
+            // Messages of 2015 to 2023, the same for the same seed.
+            gen::setLastWrite(message, 1420070400 + std::int64_t(rng.bounded(9u * 365 * 86400)));
+            std::vector<std::string> indexNames;
+            const int perMessage = 1 + int(rng.bounded(4));
+            for (int a = 0; a < perMessage && written < attachments; ++a, ++written) {
+                indexNames.emplace_back(names[written < n ? written : int(rng.bounded(n))]);
+                char ext[8];
+                std::snprintf(ext, sizeof ext, ".$%02X", unsigned(a + 1));
+                gen::writeFile(folder / (id + ext), 2048 + rng.bounded(512 * 1024));
+            }
+            gen::writeAttachmentIndex(folder / (id + ".$00"), indexNames);
+        }
     }
 
     QJsonArray messages(const QString& owner)
@@ -185,8 +228,11 @@ struct Builder {
         QString local = serverPath;
         local.replace(QLatin1Char(':'), QLatin1Char('/'));
         local.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        gen::ArchiveOptions options = optionsFor(large);
+        options.attachmentIndex = options.attachmentIndex && !noIndex;
+        noIndex = false;
         gen::generateArchive(std::filesystem::path(out.filePath(QStringLiteral("shares/") + local).toStdString()),
-                             optionsFor(large), rng.generate64());
+                             options, rng.generate64());
         QJsonObject a;
         a[QStringLiteral("name")] = name;
         a[QStringLiteral("path")] = serverPath;
@@ -252,8 +298,14 @@ int main(int argc, char* argv[])
             const QString id = QStringLiteral("%1").arg(0x00A10000u + quint32(i) * 0x11u + b.rng.bounded(0x10u), 8, 16, QLatin1Char('0')).toUpper();
             const QString path = QStringLiteral("SRV01:DAVID\\ARCHIVE\\USER\\") + id;
             const bool large = !b.lean && i % 12 == 3;
+            b.noIndex = !b.lean && i == 1;  // only the few types added below
             userList.append(b.archive(owner, path, QStringLiteral("\\\\SRV01\\DAVID\\ARCHIVE\\USER\\") + id, large,
                                       b.lean ? 0 : 3, owner));
+            // The first user's attachments fall into more than 21 types, the second's into a handful.
+            if (!b.lean && i == 0)
+                b.addAttachmentVariety(path, kManyTypes, int(std::size(kManyTypes)), 160);
+            else if (!b.lean && i == 1)
+                b.addAttachmentVariety(path, kFewTypes, int(std::size(kFewTypes)), 25);
         }
         QJsonObject root;
         root[QStringLiteral("name")] = QStringLiteral("Archiv");

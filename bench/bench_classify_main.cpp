@@ -1,0 +1,152 @@
+// arvelo-bench-classify: times the attachment type scan of a whole archive tree against
+// `find ROOT -name '*.$00' -exec cat {} + >/dev/null`, which reads the same index files and nothing else.
+//
+// The tree comes from arvelo-gen-tree, whose figures say which type counts the scan must find. Both sides run
+// in the same process's rounds, alternating which goes first; the medians are compared.
+
+#include "archive_generator.h"
+#include "classify/type_scan.h"
+#include "classify/windows1252.h"
+#include "platform/unc_path.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One scan as the window's thread runs it; the wall time in seconds, negative when the counts are wrong.
+double runScan(const QString& serverPath, const std::map<std::string, int>& expected)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const TypeScanResult result = classify::scanTypes(serverPath, true);
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    std::map<std::string, int> found;
+    for (const TypeCount& e : result.AnhangListe.entries())
+        found[classify::toWindows1252(e.key).toStdString()] = e.count;
+    if (result.failed || found != expected) {
+        std::fprintf(stderr, "arvelo-bench-classify: the scan's counts differ from the generator's%s%s\n",
+                     result.failed ? ": " : "", qPrintable(result.reason));
+        return -1;
+    }
+    return seconds;
+}
+
+// find ROOT -name '*.$00' -exec cat {} + with its output discarded.
+double runFindCat(const fs::path& root)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const std::string target = root.string();
+    std::vector<std::string> args = {"find", target, "-name", "*.$00", "-exec", "cat", "{}", "+"};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, "find", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        std::fprintf(stderr, "arvelo-bench-classify: cannot start find\n");
+        return -1;
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "arvelo-bench-classify: find ... -exec cat failed\n");
+        return -1;
+    }
+    return double(clock.nsecsElapsed()) / 1e9;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("arvelo-bench-classify"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Times the attachment type scan of <data>/BENCH/CLASSIFY against find -name '*.$00' -exec cat."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("data"), QStringLiteral("folder holding BENCH/"), QStringLiteral("dir")});
+    parser.addOption({QStringLiteral("rounds"), QStringLiteral("rounds (7)"), QStringLiteral("n")});
+    parser.process(app);
+    if (!parser.isSet("data")) {
+        std::fprintf(stderr, "arvelo-bench-classify: --data is needed (see --help)\n");
+        return 2;
+    }
+    bool ok = true;
+    const int rounds = parser.isSet("rounds") ? parser.value("rounds").toInt(&ok) : 7;
+    if (!ok || rounds < 1) {
+        std::fprintf(stderr, "arvelo-bench-classify: --rounds wants a whole number >= 1\n");
+        return 2;
+    }
+
+    const fs::path data = parser.value("data").toStdString();
+    const fs::path root = data / "BENCH" / "CLASSIFY";
+    const auto figures = gen::readFigures(gen::figuresPathFor(root));
+    if (!figures || figures->size() != 1) {
+        std::fprintf(stderr, "arvelo-bench-classify: no generated tree with its figures at %s\n", root.c_str());
+        return 1;
+    }
+    const std::map<std::string, int>& expected = figures->begin()->second.typesTree;
+    platform::setUncRoot(QString::fromStdString(data.string()));
+    const QString serverPath = QStringLiteral("BENCH:CLASSIFY");
+
+    std::uint64_t indexFiles = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        if (entry.is_regular_file() && entry.path().extension() == ".$00")
+            ++indexFiles;
+    std::printf("tree: %llu index files, %llu entries; %d rounds\n", (unsigned long long)indexFiles,
+                (unsigned long long)figures->begin()->second.entries, rounds);
+
+    // One unmeasured pass of each, so both read from a warm cache.
+    if (runScan(serverPath, expected) < 0 || runFindCat(root) < 0)
+        return 1;
+    std::vector<double> scan, findCat;
+    for (int round = 0; round < rounds; ++round) {
+        double s = 0, f = 0;
+        if (round % 2 == 0) {
+            s = runScan(serverPath, expected);
+            f = runFindCat(root);
+        } else {
+            f = runFindCat(root);
+            s = runScan(serverPath, expected);
+        }
+        if (s < 0 || f < 0)
+            return 1;
+        std::printf("  round %d: type scan %.3f s, find+cat %.3f s\n", round + 1, s, f);
+        std::fflush(stdout);
+        scan.push_back(s);
+        findCat.push_back(f);
+    }
+    const double s = median(scan), f = median(findCat);
+    std::printf("type scan:  %.3f s median\nfind + cat: %.3f s median\n", s, f);
+    std::printf("ratio classify_vs_find_cat: %.2f\n", s / f);
+    return 0;
+}
