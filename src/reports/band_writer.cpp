@@ -1,0 +1,116 @@
+#include "reports/band_writer.h"
+
+#include <QFontMetricsF>
+#include <QPagedPaintDevice>
+#include <QPainter>
+
+namespace reports {
+
+QFont reportFont(double points, bool bold, const QPaintDevice* device)
+{
+    QFont font(QStringLiteral("Tahoma"));
+    // The painter is scaled to 1/96 inch, so the font is sized for 96 dpi, not for the device's resolution.
+    const int dpi = device ? device->logicalDpiY() : 96;
+    font.setPointSizeF(points * 96.0 / dpi);
+    font.setBold(bold);
+    font.setStyleStrategy(QFont::PreferAntialias);
+    return font;
+}
+
+void drawTextBox(QPainter& painter, const TextBox& box)
+{
+    painter.save();
+    if (box.fill.alpha() > 0)
+        painter.fillRect(box.rect, box.fill);
+    painter.setFont(reportFont(box.points, box.bold, painter.device()));
+    painter.setPen(Qt::black);
+    painter.setClipRect(box.rect, Qt::IntersectClip);
+    int flags = int(box.align) | Qt::TextWordWrap;
+    QRectF needed = painter.boundingRect(box.rect, flags, box.text);
+    if (needed.width() > box.rect.width() + 0.01) {
+        flags = int(box.align) | Qt::TextWrapAnywhere;
+        needed = painter.boundingRect(box.rect, flags, box.text);
+    }
+    if (needed.height() > box.rect.height() + 0.01)
+        flags = (flags & ~int(Qt::AlignVertical_Mask)) | Qt::AlignTop;
+    painter.drawText(box.rect, flags, box.text);
+    painter.setClipping(false);
+    QPen line(Qt::black);
+    line.setWidthF(1);
+    painter.setPen(line);
+    if (box.rules & RuleAbove)
+        painter.drawLine(box.rect.topLeft(), box.rect.topRight());
+    if (box.rules & RuleBelow)
+        painter.drawLine(box.rect.bottomLeft(), box.rect.bottomRight());
+    painter.restore();
+}
+
+BandWriter::BandWriter(QPainter& painter, QPagedPaintDevice& device, QSizeF pageSize, Band title, Band pageHeader,
+                       Band pageFooter)
+    : m_painter(painter),
+      m_device(device),
+      m_pageSize(pageSize),
+      m_title(std::move(title)),
+      m_pageHeader(std::move(pageHeader)),
+      m_pageFooter(std::move(pageFooter)),
+      m_scale(device.logicalDpiX() / 96.0)
+{
+}
+
+void BandWriter::paintAt(const Band& band, double top)
+{
+    m_painter.save();
+    m_painter.resetTransform();
+    m_painter.scale(m_scale, m_scale);
+    const QRectF rect(0, top, m_pageSize.width(), band.height);
+    m_painter.translate(rect.topLeft());
+    if (band.paint)
+        band.paint(m_painter, QRectF(QPointF(0, 0), rect.size()), m_page);
+    m_painter.restore();
+}
+
+void BandWriter::startPage()
+{
+    if (m_page > 0)
+        m_device.newPage();
+    ++m_page;
+    m_pageOpen = true;
+    m_bandsOnPage = false;
+    m_y = 0;
+    if (m_page == 1 && m_title.height > 0) {
+        paintAt(m_title, m_y);
+        m_y += m_title.height;
+    }
+    paintAt(m_pageHeader, m_y);
+    m_y += m_pageHeader.height;
+}
+
+void BandWriter::endPage()
+{
+    paintAt(m_pageFooter, m_pageSize.height() - m_pageFooter.height);
+    m_pageOpen = false;
+}
+
+void BandWriter::place(const Band& band)
+{
+    if (!m_pageOpen)
+        startPage();
+    const double bottom = m_pageSize.height() - m_pageFooter.height;
+    // A band taller than a whole page is printed cut rather than moved on for ever.
+    if (m_y + band.height > bottom + 0.01 && m_bandsOnPage) {
+        endPage();
+        startPage();
+    }
+    paintAt(band, m_y);
+    m_y += band.height;
+    m_bandsOnPage = true;
+}
+
+void BandWriter::finish()
+{
+    if (!m_pageOpen)
+        startPage();
+    endPage();
+}
+
+}  // namespace reports
