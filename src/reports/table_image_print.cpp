@@ -152,8 +152,9 @@ QImage TablePicture::part(const QRect& area) const
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     const QRect inside = area & QRect(QPoint(0, 0), m_size);
     const QRect header = inside & QRect(0, 0, m_size.width(), m_headerHeight);
+    // Each viewport directly: render() leaves out children of a widget whose updates are frozen.
     if (!header.isEmpty())
-        m_view->header()->render(&painter, header.topLeft() - area.topLeft(), QRegion(header),
+        m_view->header()->viewport()->render(&painter, header.topLeft() - area.topLeft(), QRegion(header),
                                  QWidget::DrawWindowBackground | QWidget::DrawChildren);
     const QRect rows = inside & QRect(0, m_headerHeight, m_size.width(), m_size.height() - m_headerHeight);
     if (!rows.isEmpty())

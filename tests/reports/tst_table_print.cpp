@@ -164,6 +164,10 @@ private slots:
         QCOMPARE(picture.size(), QSize(columns, f.view.header()->height() + f.shownRows * 18));
         const QImage whole = picture.part(QRect(QPoint(0, 0), picture.size()));
         whole.save(m_out + QStringLiteral("/table-picture.png"));
+        // The header as the screen shows it, along the top.
+        const QImage screenHeader = f.view.header()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QVERIFY(countColour(screenHeader, Qt::white) < screenHeader.width() * screenHeader.height() / 2);
+        QCOMPARE(whole.copy(QRect(QPoint(0, 0), screenHeader.size())), screenHeader);
         QVERIFY(countColour(whole, kStripe) > 0);
         QVERIFY(countColour(whole, kBar) > 0);
     }
