@@ -4,6 +4,9 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 
+#include <algorithm>
+#include <cmath>
+
 namespace reports {
 
 QFont reportFont(double points, bool bold, const QPaintDevice* device)
@@ -24,15 +27,20 @@ void drawTextBox(QPainter& painter, const TextBox& box)
         painter.fillRect(box.rect, box.fill);
     painter.setFont(reportFont(box.points, box.bold, painter.device()));
     painter.setPen(Qt::black);
-    painter.setClipRect(box.rect, Qt::IntersectClip);
     int flags = int(box.align) | Qt::TextWordWrap;
     QRectF needed = painter.boundingRect(box.rect, flags, box.text);
     if (needed.width() > box.rect.width() + 0.01) {
         flags = int(box.align) | Qt::TextWrapAnywhere;
         needed = painter.boundingRect(box.rect, flags, box.text);
     }
-    if (needed.height() > box.rect.height() + 0.01)
+    QRectF clip = box.rect;
+    if (needed.height() > box.rect.height() + 0.01) {
+        // Only the lines that fit whole are shown, from the top.
         flags = (flags & ~int(Qt::AlignVertical_Mask)) | Qt::AlignTop;
+        const double line = QFontMetricsF(painter.font(), painter.device()).height();
+        clip.setHeight(std::max(1.0, std::floor(box.rect.height() / line)) * line);
+    }
+    painter.setClipRect(clip, Qt::IntersectClip);
     painter.drawText(box.rect, flags, box.text);
     painter.setClipping(false);
     QPen line(Qt::black);
