@@ -1,6 +1,7 @@
 #include "reports/band_writer.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPagedPaintDevice>
 #include <QPainter>
 
@@ -11,22 +12,28 @@ namespace reports {
 
 QFont reportFont(double points, bool bold, const QPaintDevice* device)
 {
+    // A report of thousands of lines asks for the same few fonts over and over.
+    static QHash<QString, QFont> fonts;
+    const int dpi = device ? device->logicalDpiY() : 96;
+    const QString key = QStringLiteral("%1/%2/%3").arg(points).arg(bold).arg(dpi);
+    auto it = fonts.constFind(key);
+    if (it != fonts.constEnd())
+        return *it;
     QFont font(QStringLiteral("Tahoma"));
     // The painter is scaled to 1/96 inch, so the font is sized for 96 dpi, not for the device's resolution.
-    const int dpi = device ? device->logicalDpiY() : 96;
     font.setPointSizeF(points * 96.0 / dpi);
     font.setBold(bold);
     font.setStyleStrategy(QFont::PreferAntialias);
+    fonts.insert(key, font);
     return font;
 }
 
-void drawTextBox(QPainter& painter, const TextBox& box)
+namespace {
+
+// Wrapped at words, or anywhere when one word is too long; when the lines overflow the box, they start at its
+// top and only those that fit whole are shown.
+void drawWrapped(QPainter& painter, const TextBox& box, double lineHeight)
 {
-    painter.save();
-    if (box.fill.alpha() > 0)
-        painter.fillRect(box.rect, box.fill);
-    painter.setFont(reportFont(box.points, box.bold, painter.device()));
-    painter.setPen(Qt::black);
     int flags = int(box.align) | Qt::TextWordWrap;
     QRectF needed = painter.boundingRect(box.rect, flags, box.text);
     if (needed.width() > box.rect.width() + 0.01) {
@@ -35,14 +42,32 @@ void drawTextBox(QPainter& painter, const TextBox& box)
     }
     QRectF clip = box.rect;
     if (needed.height() > box.rect.height() + 0.01) {
-        // Only the lines that fit whole are shown, from the top.
         flags = (flags & ~int(Qt::AlignVertical_Mask)) | Qt::AlignTop;
-        const double line = QFontMetricsF(painter.font(), painter.device()).height();
-        clip.setHeight(std::max(1.0, std::floor(box.rect.height() / line)) * line);
+        clip.setHeight(std::max(1.0, std::floor(box.rect.height() / lineHeight)) * lineHeight);
     }
+    painter.save();
     painter.setClipRect(clip, Qt::IntersectClip);
     painter.drawText(box.rect, flags, box.text);
-    painter.setClipping(false);
+    painter.restore();
+}
+
+}  // namespace
+
+void drawTextBox(QPainter& painter, const TextBox& box)
+{
+    painter.save();
+    if (box.fill.alpha() > 0)
+        painter.fillRect(box.rect, box.fill);
+    painter.setFont(reportFont(box.points, box.bold, painter.device()));
+    painter.setPen(Qt::black);
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    if (!box.text.contains(QLatin1Char('\n')) && metrics.height() <= box.rect.height() &&
+        metrics.horizontalAdvance(box.text) <= box.rect.width()) {
+        // One line that fits: most texts of a report.
+        painter.drawText(box.rect, int(box.align), box.text);
+    } else {
+        drawWrapped(painter, box, metrics.height());
+    }
     QPen line(Qt::black);
     line.setWidthF(1);
     painter.setPen(line);

@@ -147,6 +147,12 @@ TablePicture::~TablePicture()
 QImage TablePicture::part(const QRect& area) const
 {
     QImage image(area.size(), QImage::Format_RGB32);
+    renderPart(area, image);
+    return image;
+}
+
+void TablePicture::renderPart(const QRect& area, QImage& image) const
+{
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
@@ -161,7 +167,6 @@ QImage TablePicture::part(const QRect& area) const
         m_view->viewport()->render(&painter, rows.topLeft() - area.topLeft(),
                                    QRegion(rows.translated(0, -m_headerHeight)),
                                    QWidget::DrawWindowBackground | QWidget::DrawChildren);
-    return image;
 }
 
 bool printTableImage(QTreeView* view, QPrinter& printer, QString* error)
@@ -181,11 +186,13 @@ bool printTableImage(QTreeView* view, QPrinter& printer, QString* error)
     const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
     const TablePageGrid grid = tablePageGrid(picture.size(), page.size(), printScale(view->font(), view, &printer));
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    // One page of the picture at a time: the whole table as one image could run to hundreds of megabytes.
+    QImage pageImage(grid.page, QImage::Format_RGB32);
     for (int i = 0; i < grid.count(); ++i) {
         if (i > 0)
             printer.newPage();
-        // One page of the picture at a time: the whole table as one image could run to hundreds of megabytes.
-        painter.drawImage(QRectF(QPointF(0, 0), page.size()), picture.part(grid.pageRect(i)));
+        picture.renderPart(grid.pageRect(i), pageImage);
+        painter.drawImage(QRectF(QPointF(0, 0), page.size()), pageImage);
     }
     painter.end();
     return true;

@@ -44,6 +44,8 @@ public:
     QSize size() const { return m_size; }
     // The area of the picture, white where the picture ends.
     QImage part(const QRect& area) const;
+    // The same into an image of the area's size, which page after page can reuse.
+    void renderPart(const QRect& area, QImage& image) const;
 
 private:
     struct Saved;
