@@ -6,11 +6,13 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QToolBar>
 
 namespace reports {
@@ -155,6 +157,10 @@ void showArchiveOverview(const std::vector<std::shared_ptr<const TTobData>>& rec
     ArchiveOverviewReport::setUpPrinter(printer);
     QPrintPreviewDialog preview(&printer, parent);
     preview.setWindowTitle(QStringLiteral("Übersicht Userarchive"));
+    // Room for a whole page at a readable zoom.
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen)
+        preview.resize(QSize(900, 1000).boundedTo(screen->availableSize()));
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&report, &preview](QPrinter* p) {
         QString error;
         if (!report.paint(*p, &error))

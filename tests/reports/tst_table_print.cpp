@@ -214,6 +214,21 @@ private slots:
         QVERIFY(f.view.updatesEnabled());
     }
 
+    void printerKeepsTheScreensProportions()
+    {
+        // The table's font is given in pixels; on a 1200 dpi printer the picture grows by about 1200 / 96.
+        QTreeView view;
+        QFont font(QStringLiteral("Tahoma"));
+        font.setPixelSize(9);
+        font.setBold(true);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setResolution(1200);
+        const double expected = 1200.0 / view.logicalDpiY();
+        const double scale = printScale(font, &view, &printer);
+        QVERIFY2(scale > expected * 0.8 && scale < expected * 1.25, qPrintable(QString::number(scale)));
+    }
+
     void emptyTablePrintsNothing()
     {
         QTreeView view;
