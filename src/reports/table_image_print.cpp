@@ -186,13 +186,27 @@ bool printTableImage(QTreeView* view, QPrinter& printer, QString* error)
     const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
     const TablePageGrid grid = tablePageGrid(picture.size(), page.size(), printScale(view->font(), view, &printer));
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    // Without it the PDF engine stores the pages as JPEG, which blurs the small table text.
+    painter.setRenderHint(QPainter::LosslessImageRendering, true);
     // One page of the picture at a time: the whole table as one image could run to hundreds of megabytes.
-    QImage pageImage(grid.page, QImage::Format_RGB32);
+    // Where a page reaches past the picture's edge, only the picture's part goes to the printer: the rest is
+    // white paper either way, and the PDF need not compress it.
+    const double sx = page.width() / grid.page.width();
+    const double sy = page.height() / grid.page.height();
+    const QRect whole(QPoint(0, 0), picture.size());
+    QImage pageImage;
     for (int i = 0; i < grid.count(); ++i) {
         if (i > 0)
             printer.newPage();
-        picture.renderPart(grid.pageRect(i), pageImage);
-        painter.drawImage(QRectF(QPointF(0, 0), page.size()), pageImage);
+        const QRect area = grid.pageRect(i);
+        const QRect part = area & whole;
+        if (part.isEmpty())
+            continue;
+        if (pageImage.size() != part.size())
+            pageImage = QImage(part.size(), QImage::Format_RGB32);
+        picture.renderPart(part, pageImage);
+        const QPointF at = part.topLeft() - area.topLeft();
+        painter.drawImage(QRectF(at.x() * sx, at.y() * sy, part.width() * sx, part.height() * sy), pageImage);
     }
     painter.end();
     return true;
