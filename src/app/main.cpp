@@ -1,5 +1,6 @@
 #include "app/app_setup.h"
 #include "app/tform1.h"
+#include "classify/takklassifizierung.h"
 #include "settings/teinstellungen.h"
 
 #include <QApplication>
@@ -19,6 +20,9 @@ int main(int argc, char* argv[])
         },
         &form);
     form.setSettingsDialog(&einstellungen);
+    // The secondary windows wait hidden until the context menu calls them.
+    TAKlassifizierung aKlassifizierung(&form);
+    form.setKlassifizierung(&aKlassifizierung);
     // Centred on the screen, at its designed client size.
     form.resize(964, 745);
     if (const QScreen* screen = form.screen())

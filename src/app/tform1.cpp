@@ -7,9 +7,12 @@
 #include "app/scan_run.h"
 #include "app/sub_archives.h"
 #include "app/tinfo.h"
+#include "classify/takklassifizierung.h"
 #include "engine/archive_path.h"
 #include "engine/scan_scheduler.h"
 #include "platform/shell_actions.h"
+#include "reports/archive_overview.h"
+#include "reports/table_image_print.h"
 #include "server/udavid_api.h"
 #include "settings/display_prefs.h"
 #include "settings/teinstellungen.h"
@@ -407,12 +410,18 @@ void TForm1::obitArchivffnen1Click()
         platform::startProgram(DVWIN_Pfad, QStringLiteral("-A") + ArchivePathToUnc(node->data->Pfad));
 }
 
-// The classification, export and report windows take their inputs through MainWindowAccess; until they
-// exist, their entries do nothing.
-void TForm1::An1Click() {}
+// The classification, export and report windows take their inputs through MainWindowAccess.
+void TForm1::An1Click()
+{
+    if (m_klassifizierung)
+        AnhangKlassifizierungCommand(*m_klassifizierung, focusedArchive());
+}
+
 void TForm1::EMLExport1Click() {}
-void TForm1::bersichtUserarchive1Click() {}
-void TForm1::Listedrucken1Click() {}
+
+void TForm1::bersichtUserarchive1Click() { reports::showArchiveOverview(topLevelRecords(), this); }
+
+void TForm1::Listedrucken1Click() { reports::printTableAsImage(ui->VTTabelle, this); }
 
 void TForm1::Label11Click() { platform::openWebPage(QUrl(QString::fromLatin1(kMakerWebPage))); }
 
@@ -476,3 +485,5 @@ void TForm1::sFilterChange(const QString& text)
 void TForm1::sFilterRightButtonClick() { ui->sFilter->clear(); }
 
 void TForm1::setSettingsDialog(TEinstellungen* dialog) { m_einstellungen = dialog; }
+
+void TForm1::setKlassifizierung(TAKlassifizierung* window) { m_klassifizierung = window; }

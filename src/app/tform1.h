@@ -15,6 +15,7 @@ class QColor;
 class QMenu;
 class QModelIndex;
 class ScanRun;
+class TAKlassifizierung;
 class TEinstellungen;
 class TInfo;
 struct ArchiveNode;
@@ -40,6 +41,8 @@ public:
     void setShowUhrzeit(bool show);
     // The settings dialog created after the window; "Einstellungen" shows it.
     void setSettingsDialog(TEinstellungen* dialog);
+    // The classification window created after the dialog; "Anhang-Klassifizierung" hands it the focused row.
+    void setKlassifizierung(TAKlassifizierung* window);
 
     // The window's parts, for tests and benchmarks that drive it.
     Ui::TForm1* form() const { return ui.get(); }
@@ -97,6 +100,7 @@ private:
     ScanRun* m_run = nullptr;
     QPointer<TInfo> m_info;
     QPointer<TEinstellungen> m_einstellungen;
+    QPointer<TAKlassifizierung> m_klassifizierung;
     Anchors m_anchors;
     std::shared_ptr<Account> oAccount;
     QString DVWIN_Pfad;
