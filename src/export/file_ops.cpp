@@ -27,18 +27,6 @@ void setReason(QString* reason, const QString& text)
 }
 
 #ifndef Q_OS_WIN
-// Temporary files are created for the owner alone; what the export leaves behind gets the permissions of any
-// new file, as a copy with cp would.
-mode_t newFileMode()
-{
-    static const mode_t mode = [] {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        return mode_t(0666 & ~mask);
-    }();
-    return mode;
-}
-
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -182,10 +170,8 @@ MoveResult moveFileNoReplace(const QString& from, const QString& to, QString* re
         return MoveResult::Failed;
     };
 
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0) {
-        ::chmod(target.constData(), newFileMode());
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
         return MoveResult::Moved;
-    }
     int error = errno;
     if (error == EEXIST)
         return exists();
@@ -193,7 +179,6 @@ MoveResult moveFileNoReplace(const QString& from, const QString& to, QString* re
         // File systems without an exclusive rename: a second link fails on an existing name just the same.
         if (::link(source.constData(), target.constData()) == 0) {
             ::unlink(source.constData());
-            ::chmod(target.constData(), newFileMode());
             return MoveResult::Moved;
         }
         error = errno;
