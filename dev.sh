@@ -15,6 +15,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
   poppler-utils unzip
+  p7zip-full python3-minimal
 )
 
 as_root() {

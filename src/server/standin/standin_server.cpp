@@ -11,6 +11,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutex>
+#include <QMutexLocker>
 
 #include <vector>
 
@@ -38,6 +40,10 @@ struct ServerData {
     QString folder;     // absolute, canonical
     std::vector<Archive> archives;  // [0] is the archive root
     QHash<QString, int> byPath;
+    // Canonical forms of the folders that hold message files, found once per log-on: resolving every
+    // message's whole path anew cost the export more than copying the message.
+    mutable QMutex folderMutex;
+    mutable QHash<QString, QString> canonicalFolders;
 };
 
 class Reader {
@@ -168,13 +174,33 @@ QString messageFile(const ServerData& data, const QString& relative)
     if (name.isEmpty() || QDir::isAbsolutePath(name) || name.contains(QLatin1Char(':')))
         throw ServerError(QStringLiteral("Ungültiger Dateiname der Nachricht: %1").arg(relative));
     const QString joined = QDir::cleanPath(data.folder + QLatin1Char('/') + name);
-    const QFileInfo info(joined);
-    const QString canonical = info.canonicalFilePath();
+    QString canonical;
+    bool isFile = false;
+    const qsizetype slash = joined.lastIndexOf(QLatin1Char('/'));
+    QString folder;
+    {
+        QMutexLocker lock(&data.folderMutex);
+        folder = data.canonicalFolders.value(joined.left(slash));
+    }
+    if (folder.isEmpty()) {
+        folder = QFileInfo(joined.left(slash)).canonicalFilePath();
+        if (!folder.isEmpty()) {
+            QMutexLocker lock(&data.folderMutex);
+            data.canonicalFolders.insert(joined.left(slash), folder);
+        }
+    }
+    if (!folder.isEmpty()) {
+        const QFileInfo inFolder(folder + joined.mid(slash));
+        // A link as the file itself is resolved in full, like any path.
+        canonical = inFolder.isSymLink() ? inFolder.canonicalFilePath()
+                                         : (inFolder.exists() ? inFolder.absoluteFilePath() : QString());
+        isFile = inFolder.isFile();
+    }
     if (canonical.isEmpty())
         throw ServerError(QStringLiteral("Nachrichtendatei fehlt: %1").arg(relative));
     if (!canonical.startsWith(data.folder + QLatin1Char('/')))
         throw ServerError(QStringLiteral("Nachrichtendatei liegt außerhalb des Serverordners: %1").arg(relative));
-    if (!QFileInfo(canonical).isFile())
+    if (!isFile)
         throw ServerError(QStringLiteral("Nachrichtendatei ist keine Datei: %1").arg(relative));
     return canonical;
 }

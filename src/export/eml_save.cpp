@@ -1,0 +1,39 @@
+#include "export/eml_save.h"
+
+#include "export/file_ops.h"
+#include "platform/program_folder.h"
+#include "server/udavid_api.h"
+
+#include <QFile>
+
+#include <cstring>
+
+bool SaveMailItemAsEml(MailItem& message, const QString& target, EmlSaveFailure* failure)
+{
+    const auto fail = [failure](bool exists, const QString& reason) {
+        if (failure)
+            *failure = EmlSaveFailure{exists, reason};
+        return false;
+    };
+
+    // 260 blanks and a zero byte: the library writes the temporary file's name into it.
+    char buffer[kEmlPathBufferSize + 1];
+    std::memset(buffer, ' ', kEmlPathBufferSize);
+    buffer[kEmlPathBufferSize] = '\0';
+    if (DVEmlFromMailItem(message, buffer) <= 0)
+        return fail(false, QStringLiteral("Die Nachricht konnte nicht in eine EML-Datei umgewandelt werden."));
+
+    const QString temporary = platform::fromAnsi(QByteArray(buffer, qsizetype(std::strlen(buffer))));
+    QString reason;
+    switch (exportfiles::moveFileNoReplace(temporary, target, &reason)) {
+    case exportfiles::MoveResult::Moved:
+        return true;
+    case exportfiles::MoveResult::TargetExists:
+        QFile::remove(temporary);
+        return fail(true, reason);
+    case exportfiles::MoveResult::Failed:
+        break;
+    }
+    QFile::remove(temporary);
+    return fail(false, reason);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+class MailItem;
+
+// Why an e-mail was not saved.
+struct EmlSaveFailure {
+    bool targetExists = false;  // a file of the target's name was there already and was kept
+    QString reason;
+};
+
+// Converts the message into a new EML file through the server's client library and moves that file to
+// `target`. An existing file of that name is never replaced. True when both the conversion and the move
+// succeeded; otherwise the conversion's temporary file is removed and `failure` says why.
+bool SaveMailItemAsEml(MailItem& message, const QString& target, EmlSaveFailure* failure = nullptr);

@@ -1,0 +1,76 @@
+#include "export/export_options.h"
+
+#include "platform/program_folder.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace {
+
+// A path is a few hundred bytes; anything beyond this is not an export folder.
+constexpr qint64 kMaxRead = 8 * 1024;
+
+}  // namespace
+
+QString exportOptionsPath()
+{
+    return platform::programFolder() + QStringLiteral("Export.dat");
+}
+
+std::optional<QString> readExportFolder(const QString& path)
+{
+    // Only a regular file: opening a FIFO of that name would block the window.
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.read(kMaxRead);
+    if (bytes.isEmpty())
+        return std::nullopt;
+
+    QString text;
+    if (const auto encoding = QStringConverter::encodingForData(bytes)) {
+        QStringDecoder decoder(*encoding, QStringConverter::Flag::Default);  // drops the byte-order mark
+        text = decoder.decode(bytes);
+    } else {
+        text = platform::fromAnsi(bytes);
+    }
+    qsizetype end = 0;
+    while (end < text.size() && text.at(end) != QLatin1Char('\r') && text.at(end) != QLatin1Char('\n'))
+        ++end;
+    if (end == text.size() && text.isEmpty())
+        return std::nullopt;
+    return text.left(end);
+}
+
+bool writeExportFolder(const QString& path, const QString& folder, QString* reason)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (reason)
+            *reason = file.errorString();
+        return false;
+    }
+    const QByteArray line = platform::toAnsi(folder) + "\r\n";
+    if (file.write(line) != line.size() || !file.commit()) {
+        if (reason)
+            *reason = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+std::optional<QByteArray> zipPasswordBytes(const QString& password)
+{
+    QStringEncoder encoder("windows-1252");
+    const QByteArray bytes = encoder.encode(password);
+    QStringDecoder decoder("windows-1252");
+    if (encoder.hasError() || QString(decoder.decode(bytes)) != password || bytes.contains('\0'))
+        return std::nullopt;
+    return bytes;
+}
