@@ -1,6 +1,7 @@
 #include "app/app_setup.h"
 #include "app/tform1.h"
 #include "classify/takklassifizierung.h"
+#include "export/temlexport.h"
 #include "settings/teinstellungen.h"
 
 #include <QApplication>
@@ -23,6 +24,8 @@ int main(int argc, char* argv[])
     // The secondary windows wait hidden until the context menu calls them.
     TAKlassifizierung aKlassifizierung(&form);
     form.setKlassifizierung(&aKlassifizierung);
+    TEMLExport eMLExport(&form);
+    form.setEMLExport(&eMLExport);
     // Centred on the screen, at its designed client size.
     form.resize(964, 745);
     if (const QScreen* screen = form.screen())

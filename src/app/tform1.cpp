@@ -10,6 +10,7 @@
 #include "classify/takklassifizierung.h"
 #include "engine/archive_path.h"
 #include "engine/scan_scheduler.h"
+#include "export/temlexport.h"
 #include "platform/shell_actions.h"
 #include "reports/archive_overview.h"
 #include "reports/table_image_print.h"
@@ -417,7 +418,11 @@ void TForm1::An1Click()
         AnhangKlassifizierungCommand(*m_klassifizierung, focusedArchive());
 }
 
-void TForm1::EMLExport1Click() {}
+void TForm1::EMLExport1Click()
+{
+    if (m_emlExport)
+        m_emlExport->ShowFor(focusedArchive());
+}
 
 void TForm1::bersichtUserarchive1Click() { reports::showArchiveOverview(topLevelRecords(), this); }
 
@@ -487,3 +492,5 @@ void TForm1::sFilterRightButtonClick() { ui->sFilter->clear(); }
 void TForm1::setSettingsDialog(TEinstellungen* dialog) { m_einstellungen = dialog; }
 
 void TForm1::setKlassifizierung(TAKlassifizierung* window) { m_klassifizierung = window; }
+
+void TForm1::setEMLExport(TEMLExport* window) { m_emlExport = window; }

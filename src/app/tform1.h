@@ -17,6 +17,7 @@ class QModelIndex;
 class ScanRun;
 class TAKlassifizierung;
 class TEinstellungen;
+class TEMLExport;
 class TInfo;
 struct ArchiveNode;
 
@@ -43,6 +44,8 @@ public:
     void setSettingsDialog(TEinstellungen* dialog);
     // The classification window created after the dialog; "Anhang-Klassifizierung" hands it the focused row.
     void setKlassifizierung(TAKlassifizierung* window);
+    // The export window, created after the classification window; "Nachrichten-Export" shows it modally.
+    void setEMLExport(TEMLExport* window);
 
     // The window's parts, for tests and benchmarks that drive it.
     Ui::TForm1* form() const { return ui.get(); }
@@ -101,6 +104,7 @@ private:
     QPointer<TInfo> m_info;
     QPointer<TEinstellungen> m_einstellungen;
     QPointer<TAKlassifizierung> m_klassifizierung;
+    QPointer<TEMLExport> m_emlExport;
     Anchors m_anchors;
     std::shared_ptr<Account> oAccount;
     QString DVWIN_Pfad;
