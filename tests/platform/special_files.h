@@ -1,0 +1,44 @@
+#pragma once
+
+// Special files where a program expects a regular one, and a guard that turns a read which would wait for ever
+// into a test failure. Shared by the tests of every layer that reads files.
+
+#include <QFile>
+#include <QString>
+
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace specialfiles {
+
+inline bool makeFifo(const QString& path)
+{
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
+
+inline bool linkToDevZero(const QString& path)
+{
+    return QFile::link(QStringLiteral("/dev/zero"), path);
+}
+
+// Runs `read` and tells whether it came back within `patience`. If it did not, it is stuck on the FIFO `fifo`:
+// a writer that leaves at once then gives it an end of file, so the test fails instead of hanging.
+template <typename Read>
+bool endsWithoutWaiting(Read read, const QString& fifo, std::chrono::seconds patience = std::chrono::seconds(10))
+{
+    auto done = std::async(std::launch::async, std::move(read));
+    if (done.wait_for(patience) == std::future_status::ready) {
+        done.get();
+        return true;
+    }
+    const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY);
+    if (writer >= 0)
+        ::close(writer);
+    done.get();
+    return false;
+}
+
+}  // namespace specialfiles
