@@ -25,7 +25,8 @@ inline bool linkToDevZero(const QString& path)
 }
 
 // Runs `read` and tells whether it came back within `patience`. If it did not, it is stuck on the FIFO `fifo`:
-// a writer that leaves at once then gives it an end of file, so the test fails instead of hanging.
+// writers that leave at once then give it an end of file each time it opens the FIFO, so the test fails
+// instead of hanging.
 template <typename Read>
 bool endsWithoutWaiting(Read read, const QString& fifo, std::chrono::seconds patience = std::chrono::seconds(10))
 {
@@ -34,9 +35,12 @@ bool endsWithoutWaiting(Read read, const QString& fifo, std::chrono::seconds pat
         done.get();
         return true;
     }
-    const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY);
-    if (writer >= 0)
-        ::close(writer);
+    const QByteArray name = QFile::encodeName(fifo);
+    do {
+        const int writer = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    } while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready);
     done.get();
     return false;
 }

@@ -46,6 +46,11 @@ struct ContainedCase {
     const char* local;  // below the root; nullptr for no folder
 };
 
+void PrintTo(const ContainedCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class UncContainment : public ::testing::TestWithParam<ContainedCase> {};
 
 TEST_P(UncContainment, NoPathClimbsAboveItsShare)
