@@ -93,6 +93,23 @@ bool openRegularFile(QFile& file, const QString& path, QString* reason)
 #endif
 }
 
+bool isSpecialFile(const QString& path, QString* reason)
+{
+#ifdef Q_OS_WIN
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile())
+        return false;
+    say(reason, QStringLiteral("keine gewöhnliche Datei"));
+    return true;
+#else
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return false;
+    say(reason, kindOf(st.st_mode));
+    return true;
+#endif
+}
+
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit, OverLimit over, QString* reason)
 {
     QFile file;

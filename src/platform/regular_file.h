@@ -28,6 +28,11 @@ enum class OverLimit {
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit, OverLimit over,
                                           QString* reason = nullptr);
 
+// True when `path`, links followed, names something that is there but is no regular file (a FIFO, a device, a
+// folder); `reason` then says what it is. A writer that replaces files must leave such a thing alone: a saved
+// file written through a link to /dev/zero would replace the device.
+bool isSpecialFile(const QString& path, QString* reason = nullptr);
+
 // A size in bytes for a reason text: "1 GiB", "1.5 MiB", "612 Bytes".
 QString byteSizeText(qint64 bytes);
 

@@ -49,6 +49,9 @@ bool writePreferenceLines(const QString& path, const QStringList& lines, QString
     for (const QString& line : lines)
         text += line + QStringLiteral("\r\n");
 
+    // QSaveFile follows links and renames its new file over the target: never over a device or a FIFO.
+    if (platform::isSpecialFile(path, reason))
+        return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (reason)

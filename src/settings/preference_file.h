@@ -19,7 +19,8 @@ QString preferencePath(const QString& fileName);
 std::optional<QStringList> readPreferenceLines(const QString& path, QString* reason = nullptr);
 
 // Writes the lines, each ended by CR LF, into a new file that then replaces the old one, so a failed write
-// leaves the old file (or none) as it was. False with `reason` on failure.
+// leaves the old file (or none) as it was. Something that is no regular file (a FIFO, a link to a device) is
+// left alone. False with `reason` on failure.
 bool writePreferenceLines(const QString& path, const QStringList& lines, QString* reason = nullptr);
 
 // A whole number as the preference files hold it: an optional sign, then decimal digits or "$" and hexadecimal

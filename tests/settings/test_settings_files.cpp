@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPalette>
 #include <QTemporaryDir>
 
@@ -278,6 +279,24 @@ TEST_F(PreferenceFolder, SpecialFilesAreUnreadableWithoutWaiting)
     const SettingsRead device = readSettings(zero, SettingsValues{});
     EXPECT_FALSE(device.ok);
     EXPECT_TRUE(device.reason.endsWith(QStringLiteral("sondern ein Gerät"))) << device.reason.toStdString();
+}
+
+// Saving writes a new file and renames it over the old one, through links: over a link to a device that would
+// replace the device. A FIFO elsewhere stands in for it here.
+TEST_F(PreferenceFolder, SavingLeavesSpecialFilesAlone)
+{
+    QTemporaryDir elsewhere;
+    const QString fifo = elsewhere.filePath(QStringLiteral("fifo"));
+    ASSERT_TRUE(specialfiles::makeFifo(fifo));
+    const QString file = path("Einstellungen.dat");
+    ASSERT_TRUE(QFile::link(fifo, file));
+
+    QString reason;
+    EXPECT_FALSE(writeSettings(file, SettingsValues{}, &reason));
+    EXPECT_EQ(reason, QStringLiteral("keine gewöhnliche Datei, sondern eine benannte Pipe"));
+    EXPECT_FALSE(writeDisplayPrefs(file, DisplayPrefs{}));
+    EXPECT_EQ(QFileInfo(fifo).isFile(), false) << "the FIFO was replaced";
+    EXPECT_TRUE(QFileInfo(file).isSymLink());
 }
 
 // A 99 MB file without a line break: only its beginning is read, and the reason quotes 80 characters of it.
