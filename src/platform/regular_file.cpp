@@ -118,7 +118,8 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit, Ove
     limit = qMax<qint64>(0, limit);
     const qint64 size = file.size();
     if (over == OverLimit::Refuse && size > limit) {
-        say(reason, QStringLiteral("zu groß: %1 Bytes, erlaubt sind höchstens %2").arg(size).arg(byteSizeText(limit)));
+        say(reason,
+            QStringLiteral("zu groß: %1 Bytes, erlaubt sind höchstens %2").arg(size).arg(byteSizeText(limit)));
         return std::nullopt;
     }
     // The size may change while reading: one byte more than allowed tells a file that grew.

@@ -89,7 +89,8 @@ void writeServerJson(const QString& folder, const QJsonArray& users)
     QDir().mkpath(folder);
     QFile f(folder + QStringLiteral("/server.json"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    const QJsonObject root {{QStringLiteral("archiveRoot"), archive(QStringLiteral("Archiv"), QStringLiteral("SRV:DAVID"), users)}};
+    const QJsonObject root {
+        {QStringLiteral("archiveRoot"), archive(QStringLiteral("Archiv"), QStringLiteral("SRV:DAVID"), users)}};
     f.write(QJsonDocument(root).toJson());
 }
 

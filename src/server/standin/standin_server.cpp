@@ -183,7 +183,8 @@ QString messageFile(const ServerData& data, const QString& relative)
     if (canonical.isEmpty())
         throw ServerError(QStringLiteral("Nachrichtendatei fehlt: %1").arg(excerpt(relative)));
     if (!canonical.startsWith(data.folder + QLatin1Char('/')))
-        throw ServerError(QStringLiteral("Nachrichtendatei liegt außerhalb des Serverordners: %1").arg(excerpt(relative)));
+        throw ServerError(
+            QStringLiteral("Nachrichtendatei liegt außerhalb des Serverordners: %1").arg(excerpt(relative)));
     if (!QFileInfo(canonical).isFile())
         throw ServerError(QStringLiteral("Nachrichtendatei ist keine Datei: %1").arg(excerpt(relative)));
     return canonical;
