@@ -2,6 +2,7 @@
 # One entry point for a fresh Debian 12 machine:
 #   bash dev.sh run    installs what is missing, builds, builds the demo server once and starts Arvelo on it
 #   bash dev.sh test   installs what is missing, builds and runs every test
+#   bash dev.sh test-asan  the same with AddressSanitizer and UndefinedBehaviorSanitizer (folder build-asan)
 #   bash dev.sh build  installs what is missing and builds
 #   bash dev.sh setup  only installs the Debian packages
 set -euo pipefail
@@ -47,6 +48,17 @@ case "${1:-}" in
     build
     ctest --preset default
     ;;
+  test-asan)
+    setup
+    # Set for the build too: test discovery runs the test programs while building.
+    export ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1"
+    export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    export QT_QPA_PLATFORM=offscreen
+    cmake --preset asan >/dev/null
+    cmake --build --preset asan
+    ctest --preset asan
+    ;;
   run)
     build
     server="${ARVELO_SERVER:-$PWD/build/bin/demo-server}"
@@ -56,7 +68,7 @@ case "${1:-}" in
     ARVELO_SERVER="$server" exec ./build/bin/arvelo
     ;;
   *)
-    echo "usage: bash dev.sh run|test|build|setup" >&2
+    echo "usage: bash dev.sh run|test|test-asan|build|setup" >&2
     exit 64
     ;;
 esac

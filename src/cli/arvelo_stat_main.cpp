@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QLocale>
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -69,6 +70,11 @@ private:
 
 int main(int argc, char* argv[])
 {
+#ifdef SIGPIPE
+    // A reader that went away (arvelo-stat | head) is output that could not be written: the write then fails
+    // with EPIPE and the program ends with 74, as for a full disk, instead of being killed by the signal.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     QCoreApplication app(argc, argv);
     // Date texts go through the record as text and are read back for ISO 8601; a fixed locale whose long
     // time keeps the seconds makes that round trip exact whatever the user's settings.

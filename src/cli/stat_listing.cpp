@@ -1,5 +1,6 @@
 #include "cli/stat_listing.h"
 
+#include "platform/excerpt.h"
 #include "server/udavid_api.h"
 
 #include <QSet>
@@ -39,7 +40,7 @@ private:
         if (m_ancestors.contains(path)) {
             m_listing.notes.append(
                 QStringLiteral("Das Archiv %1 enthält sich selbst als Unterarchiv; es wird nicht noch einmal gelesen.")
-                    .arg(path));
+                    .arg(platform::excerpt(path)));
             return;
         }
         m_ancestors.insert(path);

@@ -1,5 +1,9 @@
 #include "cli/stat_options.h"
 
+#include "platform/excerpt.h"
+
+using platform::excerpt;
+
 namespace {
 
 bool isHelp(const QString& arg)
@@ -23,7 +27,7 @@ StatOptionsResult parseStatOptions(const QStringList& arguments)
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments.at(i);
         if (!arg.startsWith(QLatin1String("--"))) {
-            result.error = QStringLiteral("Unerwartetes Argument: %1").arg(arg);
+            result.error = QStringLiteral("Unerwartetes Argument: %1").arg(excerpt(arg));
             return result;
         }
         QString name = arg.mid(2);
@@ -38,7 +42,7 @@ StatOptionsResult parseStatOptions(const QStringList& arguments)
             if (hasValue)
                 return true;
             if (i + 1 >= arguments.size()) {
-                result.error = QStringLiteral("--%1 braucht einen Wert").arg(name);
+                result.error = QStringLiteral("--%1 braucht einen Wert").arg(excerpt(name));
                 return false;
             }
             value = arguments.at(++i);
@@ -76,7 +80,7 @@ StatOptionsResult parseStatOptions(const QStringList& arguments)
             if (!ok || n < 1 || n > kMaxStatThreads || value != value.trimmed()) {
                 result.error = QStringLiteral("--threads erwartet eine ganze Zahl von 1 bis %1, nicht \"%2\"")
                                    .arg(kMaxStatThreads)
-                                   .arg(value);
+                                   .arg(excerpt(value));
                 return result;
             }
             o.threads = n;
@@ -88,11 +92,11 @@ StatOptionsResult parseStatOptions(const QStringList& arguments)
             } else if (value == QLatin1String("json")) {
                 o.format = StatFormat::Json;
             } else {
-                result.error = QStringLiteral("--format erwartet csv oder json, nicht \"%1\"").arg(value);
+                result.error = QStringLiteral("--format erwartet csv oder json, nicht \"%1\"").arg(excerpt(value));
                 return result;
             }
         } else {
-            result.error = QStringLiteral("Unbekannte Option: %1").arg(arg);
+            result.error = QStringLiteral("Unbekannte Option: %1").arg(excerpt(arg));
             return result;
         }
     }

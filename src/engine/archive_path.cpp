@@ -13,5 +13,7 @@ QString ArchivePathToUnc(const QString& path)
 
 QString archiveLocalPath(const QString& serverPath)
 {
-    return platform::resolveUncPath(ArchivePathToUnc(serverPath));
+    const QString local = platform::resolveUncPath(ArchivePathToUnc(serverPath));
+    // The walk takes an empty path for the current folder; below a device file no folder can ever be.
+    return local.isEmpty() ? QString::fromLatin1(kNoFolder) : local;
 }

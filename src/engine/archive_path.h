@@ -6,5 +6,7 @@
 // becomes "\", and "\\" goes in front unless the text already begins with it.
 QString ArchivePathToUnc(const QString& path);
 
-// The local folder an archive path leads to on this machine.
+// The local folder an archive path leads to on this machine. A path that would leave its share (by "..") leads
+// to kNoFolder, where no folder can be: its row shows zeros, as for a missing folder.
 QString archiveLocalPath(const QString& serverPath);
+inline constexpr const char* kNoFolder = "/dev/null/";

@@ -53,7 +53,10 @@ void openFolder(const QString& path)
 #ifdef Q_OS_WIN
     launch({path, {}});
 #else
-    launch({kOpener, {resolveUncPath(path)}});
+    const QString local = resolveUncPath(path);
+    if (local.isEmpty())  // a path that leaves its share names no folder
+        return;
+    launch({kOpener, {local}});
 #endif
 }
 

@@ -2,6 +2,7 @@
 
 #include <QMutex>
 #include <QMutexLocker>
+#include <QStringList>
 
 namespace platform {
 
@@ -43,7 +44,26 @@ QString resolveUncPath(const QString& path)
             return QLatin1String("//") + rest;
         while (root.size() > 1 && root.endsWith(QLatin1Char('/')))
             root.chop(1);
-        return root + QLatin1Char('/') + rest;
+
+        // As on Windows, a UNC path cannot climb above its share: ".." can be neither host nor share, and below
+        // them it only goes back as far as the share. What would leave it leads nowhere, so no path reaches
+        // beyond the root. Links inside the root are left to the one who put them there.
+        QStringList kept;
+        const QStringList segments = rest.split(QLatin1Char('/'));
+        for (const QString& s : segments) {
+            if (s.contains(QChar(0)))  // the system would end the path there
+                return {};
+            if (s == QLatin1String("..")) {
+                if (kept.size() <= 2)
+                    return {};
+                kept.removeLast();
+            } else if (!s.isEmpty() && s != QLatin1String(".")) {
+                kept << s;
+            }
+        }
+        // A trailing separator stays, as written.
+        const QString tail = rest.endsWith(QLatin1Char('/')) && kept.size() >= 2 ? QStringLiteral("/") : QString();
+        return root + QLatin1Char('/') + kept.join(QLatin1Char('/')) + tail;
     }
     QString local = path;
     local.replace(QLatin1Char('\\'), QLatin1Char('/'));

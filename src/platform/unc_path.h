@@ -10,7 +10,9 @@ namespace platform {
 void setUncRoot(const QString& root);
 QString uncRoot();
 
-// A file-system path for a path in Windows notation. On Windows the path is used as it is.
+// A file-system path for a path in Windows notation. On Windows the path is used as it is. Under a root, "."
+// and ".." of a UNC path are resolved here, and a path with ".." as host or share, or whose ".." would climb
+// above \\HOST\SHARE, gives an empty text: it leads to no folder, as on Windows.
 QString resolveUncPath(const QString& path);
 
 }  // namespace platform

@@ -1,11 +1,18 @@
 #include "settings/preference_file.h"
 
 #include "platform/program_folder.h"
+#include "platform/regular_file.h"
 
-#include <QFile>
 #include <QSaveFile>
 
 namespace settings {
+
+namespace {
+
+// A few lines of short values; whatever lies beyond is not read, so a huge or endless file costs nothing.
+constexpr qint64 kPreferenceReadLimit = 8 * 1024;
+
+}  // namespace
 
 QString preferencePath(const QString& fileName)
 {
@@ -14,20 +21,12 @@ QString preferencePath(const QString& fileName)
 
 std::optional<QStringList> readPreferenceLines(const QString& path, QString* reason)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (reason)
-            *reason = file.errorString();
+    const std::optional<QByteArray> bytes =
+        platform::readRegularFile(path, kPreferenceReadLimit, platform::OverLimit::Cut, reason);
+    if (!bytes)
         return std::nullopt;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (reason)
-            *reason = file.errorString();
-        return std::nullopt;
-    }
 
-    const QString text = platform::fromAnsi(bytes);
+    const QString text = platform::fromAnsi(*bytes);
     QStringList lines;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -50,6 +49,9 @@ bool writePreferenceLines(const QString& path, const QStringList& lines, QString
     for (const QString& line : lines)
         text += line + QStringLiteral("\r\n");
 
+    // QSaveFile follows links and renames its new file over the target: never over a device or a FIFO.
+    if (platform::isSpecialFile(path, reason))
+        return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (reason)

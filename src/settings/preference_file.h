@@ -14,12 +14,13 @@ namespace settings {
 // The path of a preference file: the program folder plus the file name.
 QString preferencePath(const QString& fileName);
 
-// The lines of a file (CR LF, LF or CR end a line; a final line end adds no empty line). Nothing when the file
-// cannot be read; `reason` then says why.
+// The lines of a file (CR LF, LF or CR end a line; a final line end adds no empty line), from its first 8 KiB
+// only. Nothing when the file cannot be read or is no regular file (a FIFO, a device); `reason` then says why.
 std::optional<QStringList> readPreferenceLines(const QString& path, QString* reason = nullptr);
 
 // Writes the lines, each ended by CR LF, into a new file that then replaces the old one, so a failed write
-// leaves the old file (or none) as it was. False with `reason` on failure.
+// leaves the old file (or none) as it was. Something that is no regular file (a FIFO, a link to a device) is
+// left alone. False with `reason` on failure.
 bool writePreferenceLines(const QString& path, const QStringList& lines, QString* reason = nullptr);
 
 // A whole number as the preference files hold it: an optional sign, then decimal digits or "$" and hexadecimal

@@ -2,6 +2,8 @@
 
 #include "settings/preference_file.h"
 
+#include "platform/excerpt.h"
+
 #include <QFileInfo>
 
 #include <cmath>
@@ -24,7 +26,7 @@ std::optional<bool> flagFromText(const QString& text)
 
 QString quoted(const QString& text)
 {
-    return QStringLiteral("\u201E%1\u201C").arg(text);
+    return QStringLiteral("\u201E%1\u201C").arg(platform::excerpt(text));
 }
 
 }  // namespace

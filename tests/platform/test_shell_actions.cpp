@@ -64,6 +64,10 @@ TEST_F(ShellActions, FolderOpensInTheDesktopsFileManagerWhereTheScannerFindsIt)
     ASSERT_EQ(started.size(), 2u);
     EXPECT_EQ(started[1].program, QStringLiteral("xdg-open"));
     EXPECT_EQ(started[1].arguments.size(), 1);
+
+    // A path that climbs out of its share names no folder: nothing is opened.
+    platform::openFolder(QStringLiteral("\\\\SRV01\\DAVID\\..\\..\\..\\etc"));
+    EXPECT_EQ(started.size(), 2u);
 }
 
 TEST_F(ShellActions, ProgramStartsOnlyWhenItIsAnExecutableFile)

@@ -37,3 +37,44 @@ TEST(UncPath, RootFromEnvironmentThenFromSetter)
     EXPECT_EQ(resolveUncPath(QStringLiteral("\\HOST\\SHARE")), QStringLiteral("/HOST/SHARE"));
     EXPECT_EQ(resolveUncPath(QString()), QString());
 }
+
+// No UNC path leads out of the root: ".." goes back at most to \\HOST\SHARE, and a path that would climb
+// above it leads to no folder at all.
+struct ContainedCase {
+    const char* name;
+    const char* unc;
+    const char* local;  // below the root; nullptr for no folder
+};
+
+void PrintTo(const ContainedCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class UncContainment : public ::testing::TestWithParam<ContainedCase> {};
+
+TEST_P(UncContainment, NoPathClimbsAboveItsShare)
+{
+    platform::setUncRoot(QStringLiteral("/srv/shares"));
+    const ContainedCase& c = GetParam();
+    const QString expected = c.local ? QStringLiteral("/srv/shares/") + QString::fromUtf8(c.local) : QString();
+    EXPECT_EQ(resolveUncPath(QString::fromUtf8(c.unc)), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, UncContainment,
+    ::testing::Values(
+        ContainedCase {"ShareDotDot", R"(\\SRV\..\..\..\..\etc)", nullptr},
+        ContainedCase {"HostDotDot", R"(\\..\..\etc)", nullptr},
+        ContainedCase {"AboveTheShare", R"(\\SRV\DAVID\..\..\..\tmp)", nullptr},
+        ContainedCase {"JustAboveTheShare", R"(\\SRV\DAVID\ARCHIVE\..\..)", nullptr},
+        ContainedCase {"SlashesSeparateToo", R"(\\SRV\DAVID/../../../etc)", nullptr},
+        ContainedCase {"DotDotAfterEmptyHost", R"(\\\..\x)", nullptr},
+        ContainedCase {"DotDotAfterDotShare", R"(\\SRV\.\..\x)", nullptr},
+        ContainedCase {"EmptyNamesCollapse", R"(\\\SRV\\x)", "SRV/x"},
+        ContainedCase {"InsideTheShare", R"(\\SRV\DAVID\ARCHIVE\USER\..\OLD)", "SRV/DAVID/ARCHIVE/OLD"},
+        ContainedCase {"BackToTheShare", R"(\\SRV\DAVID\ARCHIVE\..)", "SRV/DAVID"},
+        ContainedCase {"DotsAndDoubleSeparators", R"(\\SRV\DAVID\.\A\\B\.)", "SRV/DAVID/A/B"},
+        ContainedCase {"HostAlone", R"(\\SRV)", "SRV"},
+        ContainedCase {"NamesWithDots", R"(\\SRV\DAVID\..x\x..\...)", "SRV/DAVID/..x/x../..."}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -2,8 +2,10 @@
 // the problem.
 
 #include "server_test_support.h"
+#include "../platform/special_files.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -61,6 +63,29 @@ TEST_F(BrokenServerJson, MissingOrUnreadableFileNamesTheFile)
     ASSERT_TRUE(QDir(folder()).mkdir(QStringLiteral("server.json")));
     reason = logOnFailure(folder());
     EXPECT_TRUE(reason.startsWith(file() + QStringLiteral(": Datei: kann nicht gelesen werden"))) << reason.toStdString();
+}
+
+// A FIFO would keep the log-on waiting for ever, a link to /dev/zero would fill the memory, and a file of many
+// gigabytes as well: each is refused before it is read.
+TEST_F(BrokenServerJson, SpecialOrHugeFilesAreRefusedAtOnce)
+{
+    const QString json = dir.filePath(QStringLiteral("server.json"));
+    ASSERT_TRUE(specialfiles::makeFifo(json));
+    QString reason;
+    EXPECT_TRUE(specialfiles::endsWithoutWaiting([&] { reason = logOnFailure(folder()); }, json));
+    EXPECT_EQ(reason, file() + QStringLiteral(": Datei: kann nicht gelesen werden (keine gewöhnliche Datei, sondern "
+                                              "eine benannte Pipe)"));
+
+    ASSERT_TRUE(QFile::remove(json));
+    ASSERT_TRUE(specialfiles::linkToDevZero(json));
+    EXPECT_EQ(logOnFailure(folder()),
+              file() + QStringLiteral(": Datei: kann nicht gelesen werden (keine gewöhnliche Datei, sondern ein Gerät)"));
+
+    ASSERT_TRUE(QFile::remove(json));
+    writeFile(json, "{");
+    ASSERT_TRUE(QFile::resize(json, (qint64(1) << 30) + 1));  // sparse, so it costs no disk
+    EXPECT_EQ(logOnFailure(folder()), file() + QStringLiteral(": Datei: kann nicht gelesen werden (zu groß: 1073741825 "
+                                                              "Bytes, erlaubt sind höchstens 1 GiB)"));
 }
 
 TEST_F(BrokenServerJson, InvalidJsonGivesTheByteOffsetOfTheFault)

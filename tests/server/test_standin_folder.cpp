@@ -253,3 +253,11 @@ TEST_F(MessageFiles, NamesInsideTheServerFolderAreRead)
                   QFileInfo(server + QStringLiteral("/messages/ok.eml")).canonicalFilePath());
     }
 }
+
+TEST_F(MessageFiles, ReasonsQuoteTheBeginningOfALongName)
+{
+    const QString name = QStringLiteral("messages/") + QString(200, QLatin1Char('a')) + QStringLiteral(".eml");
+    const auto archive = archiveNaming(name);
+    EXPECT_EQ(failureOf([&] { archive->GetMailItem(1)->QueryFaxItem(); }),
+              QStringLiteral("Nachrichtendatei fehlt: ") + name.left(80) + QChar(0x2026));
+}

@@ -1,4 +1,5 @@
 #include "file_bytes.h"
+#include "../platform/special_files.h"
 
 #include "platform/program_folder.h"
 #include "settings/color_text.h"
@@ -8,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPalette>
 #include <QTemporaryDir>
 
@@ -246,6 +248,71 @@ TEST_F(PreferenceFolder, SettingsReadStopsAtTheFirstFault)
     const SettingsRead unreadable = readSettings(file, start);
     EXPECT_FALSE(unreadable.ok);
     EXPECT_EQ(unreadable.values, start);
+}
+
+// A FIFO or a link to a device where a preference file belongs would keep the window from appearing, or fill
+// the memory; they count as unreadable files, at once.
+TEST_F(PreferenceFolder, SpecialFilesAreUnreadableWithoutWaiting)
+{
+    for (const char* name : {"Darstellung.dat", "Einstellungen.dat"}) {
+        const QString fifo = path(name);
+        ASSERT_TRUE(specialfiles::makeFifo(fifo));
+        SettingsRead settingsRead;
+        DisplayPrefs prefs{false, false, false};
+        EXPECT_TRUE(specialfiles::endsWithoutWaiting(
+            [&] {
+                prefs = readDisplayPrefs(fifo);
+                settingsRead = readSettings(fifo, SettingsValues{});
+            },
+            fifo))
+            << name;
+        EXPECT_EQ(prefs, DisplayPrefs{});
+        EXPECT_FALSE(settingsRead.ok);
+        EXPECT_TRUE(settingsRead.reason.endsWith(QStringLiteral("keine gewöhnliche Datei, sondern eine benannte Pipe")))
+            << settingsRead.reason.toStdString();
+        ASSERT_TRUE(QFile::remove(fifo));
+    }
+
+    const QString zero = path("Einstellungen.dat");
+    ASSERT_TRUE(specialfiles::linkToDevZero(zero));
+    EXPECT_EQ(readDisplayPrefs(zero), DisplayPrefs{});
+    const SettingsRead device = readSettings(zero, SettingsValues{});
+    EXPECT_FALSE(device.ok);
+    EXPECT_TRUE(device.reason.endsWith(QStringLiteral("sondern ein Gerät"))) << device.reason.toStdString();
+}
+
+// Saving writes a new file and renames it over the old one, through links: over a link to a device that would
+// replace the device. A FIFO elsewhere stands in for it here.
+TEST_F(PreferenceFolder, SavingLeavesSpecialFilesAlone)
+{
+    QTemporaryDir elsewhere;
+    const QString fifo = elsewhere.filePath(QStringLiteral("fifo"));
+    ASSERT_TRUE(specialfiles::makeFifo(fifo));
+    const QString file = path("Einstellungen.dat");
+    ASSERT_TRUE(QFile::link(fifo, file));
+
+    QString reason;
+    EXPECT_FALSE(writeSettings(file, SettingsValues{}, &reason));
+    EXPECT_EQ(reason, QStringLiteral("keine gewöhnliche Datei, sondern eine benannte Pipe"));
+    EXPECT_FALSE(writeDisplayPrefs(file, DisplayPrefs{}));
+    EXPECT_EQ(QFileInfo(fifo).isFile(), false) << "the FIFO was replaced";
+    EXPECT_TRUE(QFileInfo(file).isSymLink());
+}
+
+// A 99 MB file without a line break: only its beginning is read, and the reason quotes 80 characters of it.
+TEST_F(PreferenceFolder, AHugeLineIsQuotedShortly)
+{
+    const QString file = path("Einstellungen.dat");
+    ASSERT_TRUE(writeBytes(file, QByteArray(64 * 1024, 'x')));
+    ASSERT_TRUE(QFile::resize(file, 99 * 1000 * 1000));  // sparse: the rest reads as zero bytes
+    const SettingsRead read = readSettings(file, SettingsValues{});
+    EXPECT_FALSE(read.ok);
+    EXPECT_EQ(read.reason,
+              QStringLiteral("Zeile 1 (\u201E%1\u2026\u201C) ist keine Zahl.").arg(QString(80, QLatin1Char('x'))));
+
+    ASSERT_TRUE(writeBytes(file, "-1\r\n" + QByteArray(500, 'r') + "\r\nclRed\r\n"));
+    EXPECT_EQ(readSettings(file, SettingsValues{}).reason,
+              QStringLiteral("Zeile 2 (\u201E%1\u2026\u201C) ist keine Farbe.").arg(QString(80, QLatin1Char('r'))));
 }
 
 TEST(SettingsHandOver, ColoursAreReadyToPaint)

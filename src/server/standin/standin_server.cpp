@@ -1,6 +1,8 @@
 #include "server/standin/standin_server.h"
 
+#include "platform/excerpt.h"
 #include "platform/program_folder.h"
+#include "platform/regular_file.h"
 #include "platform/unc_path.h"
 
 #include <QDir>
@@ -19,6 +21,12 @@
 namespace standin {
 
 namespace {
+
+// A server.json beyond this is no server's description but a mistake or an attack; reading it would take the
+// memory of the machine.
+constexpr qint64 kServerJsonLimit = qint64(1) << 30;
+
+using platform::excerpt;
 
 struct Message {
     int kind = 0;
@@ -148,11 +156,13 @@ std::shared_ptr<ServerData> load(const QString& folder)
     const QString file = data->folder + QStringLiteral("/server.json");
     Reader reader(*data, file);
 
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        reader.fail(QStringLiteral("Datei"), QStringLiteral("kann nicht gelesen werden (%1)").arg(f.errorString()));
+    QString why;
+    const std::optional<QByteArray> bytes =
+        platform::readRegularFile(file, kServerJsonLimit, platform::OverLimit::Refuse, &why);
+    if (!bytes)
+        reader.fail(QStringLiteral("Datei"), QStringLiteral("kann nicht gelesen werden (%1)").arg(why));
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(*bytes, &error);
     if (error.error != QJsonParseError::NoError)
         reader.fail(QStringLiteral("Byte %1").arg(error.offset),
                     QStringLiteral("kein gültiges JSON (%1)").arg(error.errorString()));
@@ -172,7 +182,7 @@ QString messageFile(const ServerData& data, const QString& relative)
     QString name = relative;
     name.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (name.isEmpty() || QDir::isAbsolutePath(name) || name.contains(QLatin1Char(':')))
-        throw ServerError(QStringLiteral("Ungültiger Dateiname der Nachricht: %1").arg(relative));
+        throw ServerError(QStringLiteral("Ungültiger Dateiname der Nachricht: %1").arg(excerpt(relative)));
     const QString joined = QDir::cleanPath(data.folder + QLatin1Char('/') + name);
     QString canonical;
     bool isFile = false;
@@ -197,11 +207,12 @@ QString messageFile(const ServerData& data, const QString& relative)
         isFile = inFolder.isFile();
     }
     if (canonical.isEmpty())
-        throw ServerError(QStringLiteral("Nachrichtendatei fehlt: %1").arg(relative));
+        throw ServerError(QStringLiteral("Nachrichtendatei fehlt: %1").arg(excerpt(relative)));
     if (!canonical.startsWith(data.folder + QLatin1Char('/')))
-        throw ServerError(QStringLiteral("Nachrichtendatei liegt außerhalb des Serverordners: %1").arg(relative));
+        throw ServerError(
+            QStringLiteral("Nachrichtendatei liegt außerhalb des Serverordners: %1").arg(excerpt(relative)));
     if (!isFile)
-        throw ServerError(QStringLiteral("Nachrichtendatei ist keine Datei: %1").arg(relative));
+        throw ServerError(QStringLiteral("Nachrichtendatei ist keine Datei: %1").arg(excerpt(relative)));
     return canonical;
 }
 
@@ -242,9 +253,10 @@ public:
     {
         if (m_message.eml.isEmpty())
             MailItem::WriteEml(target);
-        QFile source(messageFile(*m_data, m_message.eml));
-        if (!source.open(QIODevice::ReadOnly))
-            throw ServerError(QStringLiteral("Nachricht nicht lesbar: %1").arg(source.errorString()));
+        QFile source;
+        QString why;
+        if (!platform::openRegularFile(source, messageFile(*m_data, m_message.eml), &why))
+            throw ServerError(QStringLiteral("Nachricht nicht lesbar: %1").arg(why));
         while (!source.atEnd()) {
             const QByteArray chunk = source.read(64 * 1024);
             if (chunk.isEmpty() || target.write(chunk) != chunk.size())
@@ -277,7 +289,7 @@ public:
         bool ok = false;
         const int i = index.toInt(&ok);
         if (!ok || i < 0 || i >= int(list().size()))
-            throw ServerError(QStringLiteral("Nachricht %1 gibt es nicht.").arg(index.toString()));
+            throw ServerError(QStringLiteral("Nachricht %1 gibt es nicht.").arg(excerpt(index.toString())));
         return std::make_shared<Entry>(i, list()[std::size_t(i)].kind);
     }
 
@@ -303,7 +315,7 @@ public:
         bool ok = false;
         const int i = key.toInt(&ok);
         if (!ok || i < 0 || i >= int(archive().messages.size()))
-            throw ServerError(QStringLiteral("Nachricht %1 gibt es nicht.").arg(key.toString()));
+            throw ServerError(QStringLiteral("Nachricht %1 gibt es nicht.").arg(excerpt(key.toString())));
         return std::make_shared<Mail>(m_data, archive().messages[std::size_t(i)]);
     }
 
@@ -319,7 +331,7 @@ std::shared_ptr<ArchiveFolder> Folders::Item(const QVariant& index)
     const int i = index.toInt(&ok);
     const auto& subs = m_data->archives[std::size_t(m_owner)].subs;
     if (!ok || i < 0 || i >= int(subs.size()))
-        throw ServerError(QStringLiteral("Archiv %1 gibt es in der Liste nicht.").arg(index.toString()));
+        throw ServerError(QStringLiteral("Archiv %1 gibt es in der Liste nicht.").arg(excerpt(index.toString())));
     return std::make_shared<Folder>(m_data, subs[std::size_t(i)]);
 }
 
@@ -331,7 +343,7 @@ public:
     {
         const auto it = m_data->byPath.constFind(path);
         if (it == m_data->byPath.constEnd())
-            throw ServerError(QStringLiteral("Unbekanntes Archiv: %1").arg(path));
+            throw ServerError(QStringLiteral("Unbekanntes Archiv: %1").arg(excerpt(path)));
         return std::make_shared<Folder>(m_data, it.value());
     }
     std::shared_ptr<ArchiveFolder> OpenArchive(const QVariant& path) override { return ArchiveFromPath(path.toString()); }

@@ -1,0 +1,16 @@
+#include "platform/excerpt.h"
+
+namespace platform {
+
+QString excerpt(const QString& text, qsizetype limit)
+{
+    if (text.size() <= limit)
+        return text;
+    qsizetype cut = limit;
+    // Never half of a character outside the Basic Multilingual Plane.
+    if (cut > 0 && text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return text.left(cut) + QChar(0x2026);
+}
+
+}  // namespace platform

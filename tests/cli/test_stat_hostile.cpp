@@ -1,0 +1,199 @@
+// arvelo-stat against server folders and outputs as an attacker or a careless user would set them up: archive
+// paths that climb out of shares/, special files in place of server.json, a reader that goes away.
+
+#include "archive_generator.h"
+#include "../platform/special_files.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+void ensureApp()
+{
+    static int argc = 1;
+    static char name[] = "test_cli";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv);
+}
+
+struct Outcome {
+    bool ended = false;  // on its own, within the patience given
+    bool crashed = false;
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs arvelo-stat. `inChild` runs in the child before the program starts. A run that has not ended after
+// `patience` is killed.
+Outcome runStat(const QStringList& args, const std::function<void()>& inChild = {}, int patience = 60000)
+{
+    ensureApp();
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("ARVELO_SERVER"));
+    // Should reading ever run away again, the run ends at a bounded size instead of taking the machine.
+    const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
+    env.insert(QStringLiteral("ASAN_OPTIONS"),
+               (asan.isEmpty() ? QString() : asan + QLatin1Char(':')) + QStringLiteral("hard_rss_limit_mb=3072"));
+    p.setProcessEnvironment(env);
+    p.setChildProcessModifier([inChild] {
+#ifndef __SANITIZE_ADDRESS__
+        // The sanitizer reserves terabytes of address space, so this limit is for the plain build only.
+        const rlimit data {rlim_t(3) << 30, rlim_t(3) << 30};
+        ::setrlimit(RLIMIT_DATA, &data);
+#endif
+        if (inChild)
+            inChild();
+    });
+    p.start(QStringLiteral(ARVELO_STAT_EXE), args);
+    Outcome r;
+    r.ended = p.waitForFinished(patience);
+    if (!r.ended) {
+        p.kill();
+        p.waitForFinished();
+    }
+    r.crashed = p.exitStatus() != QProcess::NormalExit;
+    r.exitCode = r.crashed ? -1 : p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+QJsonObject archive(const QString& name, const QString& path, const QJsonArray& subs = {})
+{
+    QJsonObject o {{QStringLiteral("name"), name}, {QStringLiteral("path"), path}, {QStringLiteral("fullPath"), path}};
+    if (!subs.isEmpty())
+        o.insert(QStringLiteral("subArchives"), subs);
+    return o;
+}
+
+void writeServerJson(const QString& folder, const QJsonArray& users)
+{
+    QDir().mkpath(folder);
+    QFile f(folder + QStringLiteral("/server.json"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const QJsonObject root {
+        {QStringLiteral("archiveRoot"), archive(QStringLiteral("Archiv"), QStringLiteral("SRV:DAVID"), users)}};
+    f.write(QJsonDocument(root).toJson());
+}
+
+// An archive folder holding `messages` messages' worth of archive.dat.
+void archiveFolder(const QString& folder, int messages)
+{
+    ASSERT_TRUE(QDir().mkpath(folder));
+    gen::writeFile((folder + QStringLiteral("/archive.dat")).toStdString(), std::uint64_t(430 * messages));
+}
+
+}  // namespace
+
+// Each escaping path once measured a folder outside shares/ (the folder it would reach holds messages here);
+// now it leads to no folder at all. Paths whose ".." stay inside the share, and links placed inside shares/,
+// still lead where they lead.
+TEST(StatHostileServer, NoArchivePathLeadsOutOfShares)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString top = tmp.path();
+    const QString server = top + QStringLiteral("/a/b/server");
+    const QString shares = server + QStringLiteral("/shares");
+
+    // Where each path would lead if it were joined onto shares/ as it stands.
+    archiveFolder(top + QStringLiteral("/a/X1"), 3);
+    archiveFolder(top + QStringLiteral("/a/b/X2"), 4);
+    archiveFolder(top + QStringLiteral("/a/X3"), 5);
+    archiveFolder(server + QStringLiteral("/X4"), 6);
+
+    archiveFolder(shares + QStringLiteral("/SRV/DAVID/ARCHIVE/USER/0000A001"), 7);
+    archiveFolder(top + QStringLiteral("/elsewhere"), 8);
+    ASSERT_TRUE(QFile::link(top + QStringLiteral("/elsewhere"), shares + QStringLiteral("/SRV/DAVID/LINKED")));
+
+    writeServerJson(server, QJsonArray {
+        archive(QStringLiteral("share as .."), QStringLiteral(R"(SRV:..\..\..\..\X1)")),
+        archive(QStringLiteral("host as .."), QStringLiteral(R"(..\..\X2)")),
+        archive(QStringLiteral("written as UNC"), QStringLiteral(R"(\\..\..\..\X3)")),
+        archive(QStringLiteral("above the share"), QStringLiteral(R"(SRV:DAVID\..\..\..\X4)")),
+        archive(QStringLiteral("inside the share"), QStringLiteral(R"(SRV:DAVID\ARCHIVE\USER\..\USER\0000A001)")),
+        archive(QStringLiteral("linked"), QStringLiteral(R"(SRV:DAVID\LINKED)")),
+    });
+
+    const Outcome r = runStat({QStringLiteral("--server"), server, QStringLiteral("--format"), QStringLiteral("json")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    QStringList got;
+    for (const QJsonValue& row : QJsonDocument::fromJson(r.out).array()) {
+        const QJsonObject o = row.toObject();
+        got << QStringLiteral("%1: %2 messages, %3 bytes")
+                   .arg(o.value(QStringLiteral("name")).toString())
+                   .arg(o.value(QStringLiteral("AnzahlNachrichten")).toDouble())
+                   .arg(o.value(QStringLiteral("Size")).toDouble() * 1048576);
+    }
+    EXPECT_EQ(got.join(QLatin1Char('\n')).toStdString(), "share as ..: 0 messages, 0 bytes\n"
+                                                          "host as ..: 0 messages, 0 bytes\n"
+                                                          "written as UNC: 0 messages, 0 bytes\n"
+                                                          "above the share: 0 messages, 0 bytes\n"
+                                                          "inside the share: 7 messages, 3010 bytes\n"
+                                                          "linked: 8 messages, 3440 bytes");
+}
+
+// A FIFO as server.json once kept arvelo-stat waiting for ever, a link to /dev/zero made it eat memory until the
+// machine gave out. Both now end the run at once with the server's exit code and the reason.
+TEST(StatHostileServer, SpecialFilesAsServerJsonEndTheRunAtOnce)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString json = tmp.filePath(QStringLiteral("server.json"));
+    ASSERT_TRUE(specialfiles::makeFifo(json));
+    Outcome r = runStat({QStringLiteral("--server"), tmp.path()}, {}, 20000);
+    EXPECT_TRUE(r.ended) << "arvelo-stat waited for the FIFO";
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("benannte Pipe")) << r.err.constData();
+
+    ASSERT_TRUE(QFile::remove(json));
+    ASSERT_TRUE(specialfiles::linkToDevZero(json));
+    r = runStat({QStringLiteral("--server"), tmp.path()}, {}, 20000);
+    EXPECT_TRUE(r.ended);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("Gerät")) << r.err.constData();
+    EXPECT_TRUE(r.out.isEmpty());
+}
+
+// `arvelo-stat | head` on a large server: the reader is gone before the output is written. The program
+// must end with 74 and say why, not be killed by SIGPIPE (141 in a shell).
+TEST(StatOutput, AClosedPipeIsOutputThatCouldNotBeWritten)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString server = tmp.filePath(QStringLiteral("server"));
+    archiveFolder(server + QStringLiteral("/shares/SRV/DAVID/U1"), 1);
+    writeServerJson(server, QJsonArray {archive(QStringLiteral("U1"), QStringLiteral(R"(SRV:DAVID\U1)"))});
+
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    ::close(ends[0]);  // nobody will ever read
+    const int writeEnd = ends[1];
+    const Outcome r = runStat({QStringLiteral("--server"), server}, [writeEnd] {
+        // As a shell starts a pipeline: SIGPIPE at its default, whatever the test program does with it.
+        ::signal(SIGPIPE, SIG_DFL);
+        ::dup2(writeEnd, STDOUT_FILENO);
+    });
+    ::close(writeEnd);
+    EXPECT_FALSE(r.crashed) << "killed by a signal";
+    EXPECT_EQ(r.exitCode, 74);
+    EXPECT_TRUE(r.err.contains("Die Ausgabe konnte nicht geschrieben werden.")) << r.err.constData();
+}
