@@ -1,6 +1,7 @@
 #include "export/export_options.h"
 
 #include "platform/program_folder.h"
+#include "platform/regular_file.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,16 +23,11 @@ QString exportOptionsPath()
 
 std::optional<QString> readExportFolder(const QString& path)
 {
-    // Only a regular file: opening a FIFO of that name would block the window.
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile())
+    // Only a regular file, and only its first bytes: a FIFO of that name would block the window.
+    const std::optional<QByteArray> read = platform::readRegularFile(path, kMaxRead, platform::OverLimit::Cut);
+    if (!read || read->isEmpty())
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.read(kMaxRead);
-    if (bytes.isEmpty())
-        return std::nullopt;
+    const QByteArray& bytes = *read;
 
     QString text;
     if (const auto encoding = QStringConverter::encodingForData(bytes)) {
@@ -50,6 +46,9 @@ std::optional<QString> readExportFolder(const QString& path)
 
 bool writeExportFolder(const QString& path, const QString& folder, QString* reason)
 {
+    // QSaveFile renames its new file over the target, also over a device or FIFO a link leads to.
+    if (platform::isSpecialFile(path, reason))
+        return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (reason)

@@ -267,7 +267,6 @@ void TstTEMLExport::zipProgressOnTheStatusStrip()
 
     const QStringList zipTexts = seen.filter(QStringLiteral("ZIP-Datei wird geschrieben: "));
     QVERIFY2(!zipTexts.isEmpty(), qPrintable(seen.join('\n')));
-    QVERIFY(seen.filter(QStringLiteral("Anzahl Nachrichten: ")).size() > 1);  // the run went on visibly
     QCOMPARE(ui->lblStatus->text(), QStringLiteral("EML-Export abgeschlossen"));
     QCOMPARE(run(QStringLiteral("unzip"), {QStringLiteral("-tq"), QStringLiteral("-P"), QStringLiteral("Sesam"),
                                            out + QStringLiteral("/EML-Export.zip")}), 0);
