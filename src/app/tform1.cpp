@@ -171,7 +171,10 @@ void TForm1::FormCreate()
     chart->setTitleBrush(QColor(0xBF, 0x00, 0x00));
     chart->setMargins(QMargins(0, 0, 0, 0));
     chart->setBackgroundRoundness(0);
+    // setChart only lets go of the view's default chart; it is ours to delete.
+    QChart* defaultChart = ui->Chart1->chart();
     ui->Chart1->setChart(chart);
+    delete defaultChart;
     ui->Chart1->setRenderHint(QPainter::Antialiasing);
 
     DVWIN_Pfad = platform::clientProgramFromRegistry();

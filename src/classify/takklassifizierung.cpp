@@ -64,7 +64,9 @@ TAKlassifizierung::TAKlassifizierung(QWidget* parent)
     m_series->setObjectName(QStringLiteral("Series1"));
     m_series->setPieSize(0.68);
     m_chart->addSeries(m_series);
-    ui->Chart1->setChart(m_chart);  // the view owns the chart
+    QChart* defaultChart = ui->Chart1->chart();
+    ui->Chart1->setChart(m_chart);  // the view owns the new chart but lets go of its default one
+    delete defaultChart;
     ui->Chart1->setRenderHint(QPainter::Antialiasing);
     ui->Chart1->setFrameShape(QFrame::NoFrame);
     m_callouts = new classify::PieCallouts(m_chart, m_series, this);
