@@ -1,4 +1,5 @@
 #include "app/tform1.h"
+#include "platform/process_limits.h"
 #include "settings/teinstellungen.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 
 int main(int argc, char* argv[])
 {
+    platform::raiseOpenFileLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Arvelo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Arvelo"));

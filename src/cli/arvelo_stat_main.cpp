@@ -6,6 +6,7 @@
 #include "cli/stat_output.h"
 #include "cli/stat_run.h"
 #include "engine/date_text.h"
+#include "platform/process_limits.h"
 #include "server/standin/standin_server.h"
 #include "server/udavid_api.h"
 
@@ -67,6 +68,7 @@ private:
 
 int main(int argc, char* argv[])
 {
+    platform::raiseOpenFileLimit();
     QCoreApplication app(argc, argv);
     // Date texts go through the record as text and are read back for ISO 8601; a fixed locale whose long
     // time keeps the seconds makes that round trip exact whatever the user's settings.
@@ -118,12 +120,25 @@ int main(int argc, char* argv[])
     });
     progress.end();
 
+    // A folder that could not be listed leaves its tree out of the figures; say which, as du does.
+    bool incomplete = false;
+    for (const StatRow& row : listing.rows) {
+        for (const QString& folder : row.data->UnlesbareOrdner) {
+            say(QStringLiteral("Ordner konnte nicht gelesen werden: ") + folder);
+            incomplete = true;
+        }
+    }
+
     const DateTextFormat dates;
     const QByteArray out = options.format == StatFormat::Json ? statJson(listing.rows, dates)
                                                               : statCsv(listing.rows, dates);
     if (!writeAll(out)) {
         say(QStringLiteral("Die Ausgabe konnte nicht geschrieben werden."));
         return statexit::kOutput;
+    }
+    if (incomplete) {
+        say(QStringLiteral("Einige Zahlen sind unvollständig."));
+        return statexit::kIncomplete;
     }
     return statexit::kOk;
 }

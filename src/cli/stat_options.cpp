@@ -131,6 +131,8 @@ QString statHelpText()
         "\n"
         "Rückgabewerte:\n"
         "  0   gemessen und geschrieben\n"
+        "  1   geschrieben, aber einige Zahlen sind unvollständig: Ordner, die nicht gelesen werden\n"
+        "      konnten, stehen auf der Standardfehlerausgabe\n"
         "  2   Anmeldung fehlgeschlagen oder Fehler des Servers (Grund auf der Standardfehlerausgabe)\n"
         "  64  falscher Aufruf\n"
         "  74  die Ausgabe konnte nicht geschrieben werden\n")

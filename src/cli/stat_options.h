@@ -34,6 +34,7 @@ QString statHelpText();
 // Exit codes: success, a failed log-on or server error, bad usage, output that could not be written.
 namespace statexit {
 constexpr int kOk = 0;
+constexpr int kIncomplete = 1;  // written, but folders that could not be read are missing from figures
 constexpr int kServer = 2;
 constexpr int kUsage = 64;
 constexpr int kOutput = 74;

@@ -2,6 +2,9 @@
 
 #include "platform/dir_reader.h"
 
+#include <QFile>
+
+#include <cerrno>
 #include <vector>
 
 std::string_view extensionOf(std::string_view name)
@@ -33,6 +36,14 @@ bool entersFolder(const platform::DirEntry& e)
 }  // namespace
 
 struct ArchiveWalk::Impl {
+    // An entry of a deep folder, listed before the folder was closed.
+    struct Held {
+        std::string name;
+        std::uint64_t size = 0;
+        std::int64_t mtime = 0;
+        bool enter = false;
+    };
+
     Impl(ScanFigures& figures, std::int32_t schritt, StopRequested stop, Publish publish)
         : f(figures), schritt(schritt), stop(std::move(stop)), publish(std::move(publish))
     {
@@ -43,6 +54,8 @@ struct ArchiveWalk::Impl {
     StopRequested stop;
     Publish publish;
     std::vector<std::unique_ptr<platform::DirReader>> readers;  // one per open level, reused
+    platform::DirReader deep;                                   // lists one deep folder at a time
+    std::string relative;  // the deep folder's path below the deepest open level
 
     platform::DirReader& reader(std::size_t level)
     {
@@ -52,6 +65,16 @@ struct ArchiveWalk::Impl {
     }
 
     bool stopRequested() const { return stop && stop(); }
+
+    // A folder that is gone, or is no folder (any more), was simply not there; any other failure leaves
+    // a hole in the figures that the caller must hear of.
+    void noteFailure(const platform::DirReader& folder)
+    {
+        const int error = folder.error();
+        if (error == 0 || error == ENOENT || error == ENOTDIR || error == ELOOP)
+            return;
+        f.FUnlesbar.append(QFile::decodeName(QByteArray::fromStdString(folder.path())));
+    }
 
     double count(std::string_view name, std::uint64_t bytes, std::int64_t mtime, bool root)
     {
@@ -113,6 +136,7 @@ struct ArchiveWalk::Impl {
             if (!step(counter))
                 break;
         }
+        noteFailure(folder);
         folder.close();
         return total;
     }
@@ -120,10 +144,46 @@ struct ArchiveWalk::Impl {
     double enter(std::size_t parentLevel, std::string_view name)
     {
         const std::size_t level = parentLevel + 1;
+        if (level >= kOpenLevels)
+            return walkDeep(name);
         platform::DirReader& child = reader(level);
-        if (!child.openChild(*readers[parentLevel], name))
+        if (!child.openChild(*readers[parentLevel], name)) {
+            noteFailure(child);
             return 0;
+        }
         return walkOpen(level, false);
+    }
+
+    // A folder below the deepest open level: listed whole and closed first, so that its sub-folders
+    // do not take a descriptor per level.
+    double walkDeep(std::string_view name)
+    {
+        const std::size_t mark = relative.size();
+        if (!relative.empty())
+            relative.push_back('/');
+        relative.append(name);
+        std::vector<Held> entries;
+        if (deep.openBelow(*readers[kOpenLevels - 1], relative)) {
+            platform::DirEntry e;
+            while (!stopRequested() && deep.next(e))
+                entries.push_back({std::string(e.name), e.size, e.mtime, entersFolder(e)});
+        }
+        noteFailure(deep);
+        deep.close();
+
+        std::int32_t counter = schritt;
+        double total = 0;
+        for (const Held& h : entries) {
+            if (stopRequested())
+                break;
+            total += count(h.name, h.size, h.mtime, false);
+            if (h.enter)
+                total += walkDeep(h.name);
+            if (!step(counter))
+                break;
+        }
+        relative.resize(mark);
+        return total;
     }
 };
 
@@ -141,6 +201,8 @@ double ArchiveWalk::MeasureFolder(const std::string& localPath, bool root)
     platform::DirReader& top = d->reader(0);
     if (top.open(localPath))
         total = d->walkOpen(0, root);
+    else
+        d->noteFailure(top);
     if (root)
         m_figures.FZwischen = false;
     return total;
