@@ -54,6 +54,11 @@ struct ArchiveWalk::Impl {
     StopRequested stop;
     Publish publish;
     std::vector<std::unique_ptr<platform::DirReader>> readers;  // one per open level, reused
+    // Last-write times (UTC seconds) of the files that gave FOld and FNew; set with the first valid stamp.
+    std::int64_t oldestTime = 0;
+    std::int64_t newestTime = 0;
+    // Local time lies between UTC - 12 h and UTC + 14 h; a day and a bit covers any two offsets.
+    static constexpr std::int64_t kOffsetSpan = 27 * 3600;
     platform::DirReader deep;                                   // lists one deep folder at a time
     std::string relative;  // the deep folder's path below the deepest open level
 
@@ -96,14 +101,23 @@ struct ArchiveWalk::Impl {
             ++f.FAnhangG;
             f.FAnhangSizeG += size;
         } else if (kind == EntryKind::MessageFile) {
+            // The local time costs more than the rest of an entry. A time well inside the span of the ends
+            // found so far (by more than the widest gap between two UTC offsets) lies between them in
+            // local time too and cannot move either end.
+            if (f.FNew != 0 && mtime - kOffsetSpan > oldestTime && mtime + kOffsetSpan < newestTime)
+                return size;
             // Every valid stamp is compared with both ends, so the newest and the oldest are found
             // whatever order the files come in.
             const platform::DosStamp stamp = platform::dosStampFromTime(mtime);
             if (stamp != 0) {
-                if (stamp < f.FOld)
+                if (stamp < f.FOld) {
                     f.FOld = stamp;
-                if (stamp > f.FNew)
+                    oldestTime = mtime;
+                }
+                if (stamp > f.FNew) {
                     f.FNew = stamp;
+                    newestTime = mtime;
+                }
             }
         }
         return size;

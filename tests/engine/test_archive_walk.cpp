@@ -92,6 +92,27 @@ TEST_F(WalkTest, AStopEndsTheWalkAtTheNextEntry)
     EXPECT_LT(walk.figures().FSize, double(expected.size));
 }
 
+TEST_F(WalkTest, EndsAreFoundWhateverTheOrderAndHoweverCloseToThem)
+{
+    // Ends a few seconds beyond times met before, and many times in between, in the listing's own order.
+    const fs::path a = path("T");
+    fs::create_directories(a);
+    const std::int64_t early = 946720800;  // 2000-01-01 10:00 UTC
+    const std::int64_t late = 1577872800;  // 2020-01-01 10:00 UTC
+    std::vector<std::int64_t> times {early + 4, late - 4, early, late, early + 2, late - 2};
+    for (int i = 0; i < 40; ++i)
+        times.push_back(early + (late - early) / 41 * (i + 1));
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        const fs::path file = a / ("m" + std::to_string(i) + ".001");
+        gen::writeFile(file, 1);
+        gen::setLastWrite(file, times[i]);
+    }
+    ArchiveWalk walk(100, {}, {});
+    walk.MeasureFolder(a.string(), true);
+    EXPECT_EQ(walk.figures().FOld, platform::dosStampFromTime(early));
+    EXPECT_EQ(walk.figures().FNew, platform::dosStampFromTime(late));
+}
+
 // Descriptors the process holds now.
 int openDescriptors()
 {
