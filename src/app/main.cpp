@@ -2,6 +2,7 @@
 #include "app/tform1.h"
 #include "classify/takklassifizierung.h"
 #include "export/temlexport.h"
+#include "platform/process_limits.h"
 #include "settings/teinstellungen.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 
 int main(int argc, char* argv[])
 {
+    platform::raiseOpenFileLimit();
     QApplication app(argc, argv);
     setUpApplication(app);
 

@@ -7,6 +7,7 @@
 #include "cli/stat_run.h"
 #include "cli/stat_types.h"
 #include "engine/date_text.h"
+#include "platform/process_limits.h"
 #include "server/standin/standin_server.h"
 #include "server/udavid_api.h"
 
@@ -75,6 +76,7 @@ int main(int argc, char* argv[])
     // with EPIPE and the program ends with 74, as for a full disk, instead of being killed by the signal.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+    platform::raiseOpenFileLimit();
     QCoreApplication app(argc, argv);
     // Date texts go through the record as text and are read back for ISO 8601; a fixed locale whose long
     // time keeps the seconds makes that round trip exact whatever the user's settings.
@@ -126,6 +128,15 @@ int main(int argc, char* argv[])
     });
     progress.end();
 
+    // A folder that could not be listed leaves its tree out of the figures; say which, as du does.
+    bool incomplete = false;
+    for (const StatRow& row : listing.rows) {
+        for (const QString& folder : row.data->UnlesbareOrdner) {
+            say(QStringLiteral("Ordner konnte nicht gelesen werden: ") + folder);
+            incomplete = true;
+        }
+    }
+
     std::optional<StatTypes> types;
     if (options.types != StatTypesScope::None) {
         progress.show(QStringLiteral("Anhangtypen werden gezählt ..."));
@@ -143,5 +154,7 @@ int main(int argc, char* argv[])
         say(QStringLiteral("Die Ausgabe konnte nicht geschrieben werden."));
         return statexit::kOutput;
     }
-    return types && !types->failures.isEmpty() ? statexit::kMissing : statexit::kOk;
+    if (incomplete)
+        say(QStringLiteral("Einige Zahlen sind unvollständig."));
+    return incomplete || (types && !types->failures.isEmpty()) ? statexit::kIncomplete : statexit::kOk;
 }

@@ -150,7 +150,9 @@ QString statHelpText()
         "\n"
         "Rückgabewerte:\n"
         "  0   gemessen und geschrieben\n"
-        "  1   geschrieben, aber Angaben fehlen (Grund auf der Standardfehlerausgabe)\n"
+        "  1   geschrieben, aber Angaben fehlen oder sind unvollständig: Ordner, die nicht gelesen\n"
+        "      werden konnten, und Anhangtypen, die nicht gezählt werden konnten, stehen mit Grund auf\n"
+        "      der Standardfehlerausgabe\n"
         "  2   Anmeldung fehlgeschlagen oder Fehler des Servers (Grund auf der Standardfehlerausgabe)\n"
         "  64  falscher Aufruf\n"
         "  74  die Ausgabe konnte nicht geschrieben werden\n")

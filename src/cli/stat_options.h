@@ -39,7 +39,7 @@ QString statHelpText();
 // could not be written.
 namespace statexit {
 constexpr int kOk = 0;
-constexpr int kMissing = 1;
+constexpr int kIncomplete = 1;  // written, but figures are missing or incomplete (reasons on stderr)
 constexpr int kServer = 2;
 constexpr int kUsage = 64;
 constexpr int kOutput = 74;

@@ -2,6 +2,9 @@
 
 #include "platform/dir_reader.h"
 
+#include <QFile>
+
+#include <cerrno>
 #include <vector>
 
 std::string_view extensionOf(std::string_view name)
@@ -33,6 +36,14 @@ bool entersFolder(const platform::DirEntry& e)
 }  // namespace
 
 struct ArchiveWalk::Impl {
+    // An entry of a deep folder, listed before the folder was closed.
+    struct Held {
+        std::string name;
+        std::uint64_t size = 0;
+        std::int64_t mtime = 0;
+        bool enter = false;
+    };
+
     Impl(ScanFigures& figures, std::int32_t schritt, StopRequested stop, Publish publish)
         : f(figures), schritt(schritt), stop(std::move(stop)), publish(std::move(publish))
     {
@@ -43,6 +54,13 @@ struct ArchiveWalk::Impl {
     StopRequested stop;
     Publish publish;
     std::vector<std::unique_ptr<platform::DirReader>> readers;  // one per open level, reused
+    // Last-write times (UTC seconds) of the files that gave FOld and FNew; set with the first valid stamp.
+    std::int64_t oldestTime = 0;
+    std::int64_t newestTime = 0;
+    // Local time lies between UTC - 12 h and UTC + 14 h; a day and a bit covers any two offsets.
+    static constexpr std::int64_t kOffsetSpan = 27 * 3600;
+    platform::DirReader deep;                                   // lists one deep folder at a time
+    std::string relative;  // the deep folder's path below the deepest open level
 
     platform::DirReader& reader(std::size_t level)
     {
@@ -52,6 +70,16 @@ struct ArchiveWalk::Impl {
     }
 
     bool stopRequested() const { return stop && stop(); }
+
+    // A folder that is gone, or is no folder (any more), was simply not there; any other failure leaves
+    // a hole in the figures that the caller must hear of.
+    void noteFailure(const platform::DirReader& folder)
+    {
+        const int error = folder.error();
+        if (error == 0 || error == ENOENT || error == ENOTDIR || error == ELOOP)
+            return;
+        f.FUnlesbar.append(QFile::decodeName(QByteArray::fromStdString(folder.path())));
+    }
 
     double count(std::string_view name, std::uint64_t bytes, std::int64_t mtime, bool root)
     {
@@ -73,14 +101,23 @@ struct ArchiveWalk::Impl {
             ++f.FAnhangG;
             f.FAnhangSizeG += size;
         } else if (kind == EntryKind::MessageFile) {
+            // The local time costs more than the rest of an entry. A time well inside the span of the ends
+            // found so far (by more than the widest gap between two UTC offsets) lies between them in
+            // local time too and cannot move either end.
+            if (f.FNew != 0 && mtime - kOffsetSpan > oldestTime && mtime + kOffsetSpan < newestTime)
+                return size;
             // Every valid stamp is compared with both ends, so the newest and the oldest are found
             // whatever order the files come in.
             const platform::DosStamp stamp = platform::dosStampFromTime(mtime);
             if (stamp != 0) {
-                if (stamp < f.FOld)
+                if (stamp < f.FOld) {
                     f.FOld = stamp;
-                if (stamp > f.FNew)
+                    oldestTime = mtime;
+                }
+                if (stamp > f.FNew) {
                     f.FNew = stamp;
+                    newestTime = mtime;
+                }
             }
         }
         return size;
@@ -113,6 +150,7 @@ struct ArchiveWalk::Impl {
             if (!step(counter))
                 break;
         }
+        noteFailure(folder);
         folder.close();
         return total;
     }
@@ -120,10 +158,46 @@ struct ArchiveWalk::Impl {
     double enter(std::size_t parentLevel, std::string_view name)
     {
         const std::size_t level = parentLevel + 1;
+        if (level >= kOpenLevels)
+            return walkDeep(name);
         platform::DirReader& child = reader(level);
-        if (!child.openChild(*readers[parentLevel], name))
+        if (!child.openChild(*readers[parentLevel], name)) {
+            noteFailure(child);
             return 0;
+        }
         return walkOpen(level, false);
+    }
+
+    // A folder below the deepest open level: listed whole and closed first, so that its sub-folders
+    // do not take a descriptor per level.
+    double walkDeep(std::string_view name)
+    {
+        const std::size_t mark = relative.size();
+        if (!relative.empty())
+            relative.push_back('/');
+        relative.append(name);
+        std::vector<Held> entries;
+        if (deep.openBelow(*readers[kOpenLevels - 1], relative)) {
+            platform::DirEntry e;
+            while (!stopRequested() && deep.next(e))
+                entries.push_back({std::string(e.name), e.size, e.mtime, entersFolder(e)});
+        }
+        noteFailure(deep);
+        deep.close();
+
+        std::int32_t counter = schritt;
+        double total = 0;
+        for (const Held& h : entries) {
+            if (stopRequested())
+                break;
+            total += count(h.name, h.size, h.mtime, false);
+            if (h.enter)
+                total += walkDeep(h.name);
+            if (!step(counter))
+                break;
+        }
+        relative.resize(mark);
+        return total;
     }
 };
 
@@ -141,6 +215,8 @@ double ArchiveWalk::MeasureFolder(const std::string& localPath, bool root)
     platform::DirReader& top = d->reader(0);
     if (top.open(localPath))
         total = d->walkOpen(0, root);
+    else
+        d->noteFailure(top);
     if (root)
         m_figures.FZwischen = false;
     return total;

@@ -2,6 +2,8 @@
 
 #include "platform/dos_stamp.h"
 
+#include <QStringList>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -40,6 +42,7 @@ struct ScanFigures {
     platform::DosStamp FOld = kNoOldStamp;
     double FAnhangSize = 0;           // attachment bytes directly in the archive folder
     double FAnhangSizeG = 0;          // attachment bytes in the tree
+    QStringList FUnlesbar;            // local paths of the folders that could not be listed (their trees are missing)
 };
 
 // Walks an archive's folder tree once, in the order the file system lists each folder, a sub-folder's
@@ -47,10 +50,16 @@ struct ScanFigures {
 // begins with "." are counted but not entered; links are never entered. Every `schritt` entries of one
 // folder (each folder level counting for itself) the figures are handed to `publish`; the stop request
 // is looked at between two entries.
+//
+// The walk holds one descriptor per folder level down to kOpenLevels; deeper folders are listed whole and
+// closed before their sub-folders are entered, which are then opened by their path below the deepest open
+// level. So a walk never holds more than kOpenLevels + 1 descriptors, however deep the tree.
 class ArchiveWalk {
 public:
     using Publish = std::function<void(const ScanFigures&)>;
     using StopRequested = std::function<bool()>;
+
+    static constexpr std::size_t kOpenLevels = 32;
 
     ArchiveWalk(std::int32_t schritt, StopRequested stopRequested, Publish publish);
     ~ArchiveWalk();
@@ -58,7 +67,8 @@ public:
     ArchiveWalk& operator=(const ArchiveWalk&) = delete;
 
     // Walks the folder at a local path and its sub-folders, adding to figures(); returns the bytes of the
-    // tree. A folder that cannot be listed gives 0.
+    // tree. A missing folder (or a file in its place) gives 0; one that exists but cannot be listed gives 0
+    // too and is noted in FUnlesbar, as is every sub-folder that cannot be listed.
     double MeasureFolder(const std::string& localPath, bool root);
 
     ScanFigures& figures() { return m_figures; }

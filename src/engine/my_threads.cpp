@@ -136,6 +136,7 @@ void TMyThreads::PublishResult(const Target& target, const ScanFigures& figures)
     data.AnhangG = figures.FAnhangG;
     data.AnhangSizeG = figures.FAnhangSizeG / kMegabyte;
     data.AnhangSize = (target.unter ? figures.FAnhangSize : figures.FAnhangSizeG) / kMegabyte;
+    data.UnlesbareOrdner = figures.FUnlesbar;
 
     if (platform::isValidDosStamp(figures.FNew)) {
         data.Neueste = stampText(figures.FNew);

@@ -13,8 +13,8 @@ class PublicationSink;
 
 // Everything a scanner is told, given whole when it is created.
 struct ScanConfig {
-    QString FPfad;                          // archive path in server notation
-    std::shared_ptr<TTobData> FTobData;     // the row to publish into; written on the sink context's thread only
+    QString FPfad {};                       // archive path in server notation
+    std::shared_ptr<TTobData> FTobData {};  // the row to publish into; written on the sink context's thread only
     bool FUnter = false;                    // the row lies below the top level
     std::int32_t FSchritt = 100;            // entries of one folder between two interim publications
     QThread::Priority priority = QThread::NormalPriority;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -17,6 +18,7 @@ struct TTobData {
     QString Aelteste;                // date text of the oldest message
     double AnhangSize = 0;           // tree for a user row, archive folder alone below the top level
     double AnhangSizeG = 0;          // whole tree, every row
+    QStringList UnlesbareOrdner;     // local paths of folders that could not be listed: the figures miss their trees
     bool UnterGeladen = false;       // sub-archives have been asked for
     QString TobitUser;
     QString Pfad;                    // server notation, as the server gave it

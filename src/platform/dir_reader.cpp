@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <QString>
 #else
-#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +11,8 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -40,7 +41,7 @@ struct DirReader::Impl {
     std::vector<char> buffer;
     long filled = 0;
     long pos = 0;
-    bool failed = false;
+    int error = 0;
 };
 
 DirReader::DirReader() : d(std::make_unique<Impl>()) {}
@@ -52,6 +53,8 @@ bool DirReader::open(const std::string& path)
     close();
     d->path = path;
     d->fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (d->fd < 0)
+        d->error = errno;
     return d->fd >= 0;
 }
 
@@ -65,11 +68,44 @@ bool DirReader::openChild(const DirReader& parent, std::string_view name)
     const std::string child(name);
     // O_NOFOLLOW: a link that replaced the folder since it was listed is not entered either.
     d->fd = ::openat(parent.d->fd, child.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
-    if (d->fd < 0 && (errno == EMFILE || errno == ENFILE)) {
-        // Very deep trees can run out of descriptors (each level holds one); the full path still works
-        // as long as it fits.
-        d->fd = ::open(d->path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    if (d->fd < 0)
+        d->error = errno;
+    return d->fd >= 0;
+}
+
+bool DirReader::openBelow(const DirReader& anchor, std::string_view relative)
+{
+    close();
+    d->path = anchor.d->path;
+    if (d->path.empty() || d->path.back() != '/')
+        d->path.push_back('/');
+    d->path.append(relative);
+    constexpr int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
+    const std::string whole(relative);
+    d->fd = ::openat(anchor.d->fd, whole.c_str(), flags);
+    if (d->fd < 0 && errno == ENAMETOOLONG) {
+        // Longer than the system takes in one call: one component at a time.
+        int at = anchor.d->fd;
+        std::size_t from = 0;
+        while (from <= whole.size()) {
+            const std::size_t slash = std::min(whole.find('/', from), whole.size());
+            const std::string part = whole.substr(from, slash - from);
+            const int fd = ::openat(at, part.c_str(), flags);
+            const int saved = errno;
+            if (at != anchor.d->fd)
+                ::close(at);
+            if (fd < 0) {
+                errno = saved;
+                at = -1;
+                break;
+            }
+            at = fd;
+            from = slash + 1;
+        }
+        d->fd = at;
     }
+    if (d->fd < 0)
+        d->error = errno;
     return d->fd >= 0;
 }
 
@@ -79,16 +115,18 @@ void DirReader::close()
         ::close(d->fd);
     d->fd = -1;
     d->filled = d->pos = 0;
-    d->failed = false;
+    d->error = 0;
 }
 
 bool DirReader::isOpen() const { return d->fd >= 0; }
+
+int DirReader::error() const { return d->error; }
 
 const std::string& DirReader::path() const { return d->path; }
 
 bool DirReader::next(DirEntry& entry)
 {
-    if (d->fd < 0 || d->failed)
+    if (d->fd < 0 || d->error != 0)
         return false;
     if (d->buffer.empty())
         d->buffer.resize(kBufferSize);
@@ -96,7 +134,8 @@ bool DirReader::next(DirEntry& entry)
         if (d->pos >= d->filled) {
             const long n = syscall(SYS_getdents64, d->fd, d->buffer.data(), d->buffer.size());
             if (n <= 0) {
-                d->failed = n < 0;
+                if (n < 0)
+                    d->error = errno;
                 d->filled = d->pos = 0;
                 return false;
             }
@@ -127,6 +166,7 @@ struct DirReader::Impl {
     WIN32_FIND_DATAW data;
     bool pending = false;
     std::string name;
+    int error = 0;
 };
 
 DirReader::DirReader() : d(std::make_unique<Impl>()) {}
@@ -144,6 +184,12 @@ bool DirReader::open(const std::string& path)
     d->handle = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &d->data, FindExSearchNameMatch,
                                  nullptr, FIND_FIRST_EX_LARGE_FETCH);
     d->pending = d->handle != INVALID_HANDLE_VALUE;
+    if (!d->pending) {
+        const DWORD code = GetLastError();
+        d->error = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? ENOENT
+                   : code == ERROR_DIRECTORY                                    ? ENOTDIR
+                                                                                : EACCES;
+    }
     return d->pending;
 }
 
@@ -156,15 +202,28 @@ bool DirReader::openChild(const DirReader& parent, std::string_view name)
     return open(path);
 }
 
+bool DirReader::openBelow(const DirReader& anchor, std::string_view relative)
+{
+    std::string path = anchor.d->path;
+    if (!path.empty() && path.back() != '\\' && path.back() != '/')
+        path.push_back('\\');
+    for (char c : relative)
+        path.push_back(c == '/' ? '\\' : c);
+    return open(path);
+}
+
 void DirReader::close()
 {
     if (d->handle != INVALID_HANDLE_VALUE)
         FindClose(d->handle);
     d->handle = INVALID_HANDLE_VALUE;
     d->pending = false;
+    d->error = 0;
 }
 
 bool DirReader::isOpen() const { return d->handle != INVALID_HANDLE_VALUE; }
+
+int DirReader::error() const { return d->error; }
 
 const std::string& DirReader::path() const { return d->path; }
 

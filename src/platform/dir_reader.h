@@ -30,11 +30,17 @@ public:
     bool open(const std::string& path);
     // Opens a sub-folder of an open reader by the name an entry of it reported.
     bool openChild(const DirReader& parent, std::string_view name);
+    // Opens a folder below an open reader by its path relative to it ("a/b/c"), however long that path is.
+    // As with openChild, the folder itself is not entered when it is a link (the walk gives only paths of
+    // folders it listed as real ones, so a link further up means the tree changed under it).
+    bool openBelow(const DirReader& anchor, std::string_view relative);
     void close();
     bool isOpen() const;
 
     // Fills the next entry; false at the end or on a read error.
     bool next(DirEntry& entry);
+    // The system's error number of the last open or read that failed; 0 when none did since open.
+    int error() const;
 
     const std::string& path() const;
 

@@ -21,6 +21,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <grp.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -41,7 +44,11 @@ struct StatResult {
     QByteArray err;
 };
 
-StatResult runStat(const QStringList& args, const QString& serverEnv = {}, const QString& outputFile = {})
+// Exit code of a child that could not give up root.
+constexpr int kNoDrop = 125;
+
+StatResult runStat(const QStringList& args, const QString& serverEnv = {}, const QString& outputFile = {},
+                   bool unprivileged = false)
 {
     app();
     QProcess p;
@@ -54,6 +61,13 @@ StatResult runStat(const QStringList& args, const QString& serverEnv = {}, const
     p.setProcessEnvironment(env);
     if (!outputFile.isEmpty())
         p.setStandardOutputFile(outputFile);
+    // As "nobody", whom a mode-000 folder keeps out; root reads every folder.
+    if (unprivileged && ::geteuid() == 0) {
+        p.setChildProcessModifier([] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(kNoDrop);
+        });
+    }
     p.start(QStringLiteral(ARVELO_STAT_EXE), args);
     EXPECT_TRUE(p.waitForFinished(120000)) << "arvelo-stat did not end";
     StatResult r;
@@ -288,6 +302,27 @@ TEST_F(StatProgramTest, FiguresMatchAnIndependentCountInBothFormats)
     const StatResult users = runStat({QStringLiteral("--server"), m_server, QStringLiteral("--threads"), QStringLiteral("50")});
     ASSERT_EQ(users.exitCode, 0) << users.err.constData();
     expectRows(fromCsv(users.out), m_users);
+}
+
+TEST_F(StatProgramTest, UnreadableFolderIsNamedAndEndsWithOne)
+{
+    // A folder in the first user's archive that its owner alone may enter, and nobody else.
+    const fs::path secret = fs::path(local(m_users[0].path).toStdString()) / "geheim";
+    fs::create_directories(secret);
+    gen::writeFile(secret / "x.$01", 5000);
+    fs::permissions(secret, fs::perms::none);
+    fs::permissions(m_tmp.path().toStdString(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+
+    const StatResult r = runStat({QStringLiteral("--server"), m_server}, {}, {}, true);
+    fs::permissions(secret, fs::perms::owner_all);
+    if (r.exitCode == kNoDrop)
+        GTEST_SKIP() << "running as root and cannot give up root: a mode-000 folder keeps nobody out";
+    EXPECT_EQ(r.exitCode, 1) << r.err.constData();
+    EXPECT_TRUE(r.err.contains("Ordner konnte nicht gelesen werden: " + QByteArray::fromStdString(secret.string())))
+        << r.err.constData();
+    EXPECT_TRUE(r.err.contains("Einige Zahlen sind unvollständig.")) << r.err.constData();
+    // The figures are written all the same, without the folder's tree.
+    expectRows(fromCsv(r.out), m_users);
 }
 
 TEST_F(StatProgramTest, WithoutServerOptionTheWindowsServerIsUsed)

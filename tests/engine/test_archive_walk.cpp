@@ -2,11 +2,13 @@
 
 #include "archive_generator.h"
 #include "engine/archive_walk.h"
+#include "hostile_trees.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -88,6 +90,96 @@ TEST_F(WalkTest, AStopEndsTheWalkAtTheNextEntry)
     walk.MeasureFolder(path("S").string(), true);
     EXPECT_EQ(publications, 1);
     EXPECT_LT(walk.figures().FSize, double(expected.size));
+}
+
+TEST_F(WalkTest, EndsAreFoundWhateverTheOrderAndHoweverCloseToThem)
+{
+    // Ends a few seconds beyond times met before, and many times in between, in the listing's own order.
+    const fs::path a = path("T");
+    fs::create_directories(a);
+    const std::int64_t early = 946720800;  // 2000-01-01 10:00 UTC
+    const std::int64_t late = 1577872800;  // 2020-01-01 10:00 UTC
+    std::vector<std::int64_t> times {early + 4, late - 4, early, late, early + 2, late - 2};
+    for (int i = 0; i < 40; ++i)
+        times.push_back(early + (late - early) / 41 * (i + 1));
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        const fs::path file = a / ("m" + std::to_string(i) + ".001");
+        gen::writeFile(file, 1);
+        gen::setLastWrite(file, times[i]);
+    }
+    ArchiveWalk walk(100, {}, {});
+    walk.MeasureFolder(a.string(), true);
+    EXPECT_EQ(walk.figures().FOld, platform::dosStampFromTime(early));
+    EXPECT_EQ(walk.figures().FNew, platform::dosStampFromTime(late));
+}
+
+// Descriptors the process holds now.
+int openDescriptors()
+{
+    int n = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (readdir(dir))
+            ++n;
+        closedir(dir);
+    }
+    return n;
+}
+
+TEST_F(WalkTest, DescriptorsStayBoundedHoweverDeepTheTree)
+{
+    const std::string top = path("D").string();
+    const std::uint64_t bytes = hostile::makeChain(top, 300, "d", 10);
+    const int before = openDescriptors();
+    int most = before;
+    ArchiveWalk walk(1, {}, [&](const ScanFigures&) { most = std::max(most, openDescriptors()); });
+    EXPECT_EQ(walk.MeasureFolder(top, true), double(bytes));
+    EXPECT_LE(most - before, int(ArchiveWalk::kOpenLevels) + 1);
+    EXPECT_TRUE(walk.figures().FUnlesbar.isEmpty());
+}
+
+TEST_F(WalkTest, TreesDeeperThanAPathCanNameAreMeasuredWhole)
+{
+    // 60 levels of 100-character names: below the deepest open level, the path is longer than the system
+    // takes in one call.
+    const std::string top = path("L").string();
+    const std::uint64_t bytes = hostile::makeChain(top, 60, std::string(100, 'n'), 10);
+    ArchiveWalk walk(100, {}, {});
+    EXPECT_EQ(walk.MeasureFolder(top, true), double(bytes));
+    EXPECT_TRUE(walk.figures().FUnlesbar.isEmpty());
+    hostile::removeBelow(top);
+}
+
+TEST_F(WalkTest, FoldersThatCannotBeReadAreNamed)
+{
+    // An archive with a readable and an unreadable sub-folder, and one more unreadable folder below the
+    // deepest open level.
+    const fs::path a = path("U");
+    fs::create_directories(a / "frei");
+    fs::create_directories(a / "geheim");
+    gen::writeFile(a / "f", 1000);
+    gen::writeFile(a / "frei" / "g", 2000);
+    gen::writeFile(a / "geheim" / "h", 3000);
+    const std::uint64_t chain = hostile::makeChain((a / "tief").string(), 40, "d", 10);
+    fs::path bottom = a / "tief";
+    for (int i = 0; i < 40; ++i)
+        bottom /= "d";
+    fs::create_directories(bottom / "zu");
+    gen::writeFile(bottom / "zu" / "i", 4000);
+    fs::permissions(a / "geheim", fs::perms::none);
+    fs::permissions(bottom / "zu", fs::perms::none);
+    fs::permissions(m_tmp.path().toStdString(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+
+    ArchiveWalk walk(100, {}, {});
+    double total = -1;
+    if (!hostile::runUnprivileged([&] { total = walk.MeasureFolder(a.string(), true); }))
+        GTEST_SKIP() << "running as root and cannot give up root: a mode-000 folder keeps nobody out";
+    EXPECT_EQ(total, double(1000 + 2000 + chain)) << "the unreadable trees are missing from the figures";
+    QStringList named = walk.figures().FUnlesbar;
+    named.sort();
+    EXPECT_EQ(named, QStringList({QString::fromStdString((a / "geheim").string()),
+                                  QString::fromStdString((bottom / "zu").string())}));
+    fs::permissions(a / "geheim", fs::perms::owner_all);
+    fs::permissions(bottom / "zu", fs::perms::owner_all);
 }
 
 }  // namespace

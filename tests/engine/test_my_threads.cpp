@@ -4,6 +4,7 @@
 #include "scan_fixture.h"
 
 #include "engine/publication_sink.h"
+#include "hostile_trees.h"
 
 namespace fs = std::filesystem;
 
@@ -71,6 +72,39 @@ TEST_F(ScanTest, StoppedOrDeletedScannerWritesNothingMore)
         EXPECT_TRUE(sink.publications.empty());
         EXPECT_EQ(record->Size, 42);
         delete scanner;
+    }
+}
+
+TEST_F(ScanTest, SevenScannersMeasureSevenTreesAThousandLevelsDeepAtTheDefaultFileLimit)
+{
+    std::vector<std::uint64_t> bytes;
+    for (int i = 0; i < 7; ++i)
+        bytes.push_back(hostile::makeChain(archive("T" + std::to_string(i)).string(), 1000, "d", 10));
+    const hostile::FileLimit limit(1024);
+    ASSERT_TRUE(limit.ok());
+
+    harness::RecordingSink sink;
+    QObject context;
+    std::vector<std::unique_ptr<TMyThreads>> scanners;
+    for (int i = 0; i < 7; ++i) {
+        scanners.push_back(std::make_unique<TMyThreads>(ScanConfig {.FPfad = serverPath("T" + std::to_string(i)),
+                                                                    .FTobData = std::make_shared<TTobData>(),
+                                                                    .sink = &sink,
+                                                                    .sinkContext = &context}));
+    }
+    for (auto& t : scanners)
+        t->resume();
+    for (auto& t : scanners)
+        while (!t->wait(10))
+            QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+
+    ASSERT_EQ(sink.finals(), 7);
+    for (int i = 0; i < 7; ++i) {
+        SCOPED_TRACE(i);
+        const TTobData& record = *scanners[std::size_t(i)]->config().FTobData;
+        EXPECT_EQ(record.Size, (long double)bytes[std::size_t(i)] / 1048576.0L);
+        EXPECT_TRUE(record.UnlesbareOrdner.isEmpty()) << record.UnlesbareOrdner.join(' ').toStdString();
     }
 }
 

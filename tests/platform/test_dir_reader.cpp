@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -124,6 +126,33 @@ TEST_F(DirReaderTest, ListsEveryEntryWithSizeTypeAndTime)
     // At the end it stays at the end.
     platform::DirEntry e;
     EXPECT_FALSE(reader.next(e));
+}
+
+TEST_F(DirReaderTest, FoldersBelowOpenByRelativePathAndFailuresSayWhy)
+{
+    const fs::path dir = m_root / "r";
+    fs::create_directories(dir / "b" / "c");
+    gen::writeFile(dir / "b" / "datei", 3);
+    fs::create_directory_symlink("b", dir / "zu-b");
+
+    platform::DirReader anchor, below;
+    ASSERT_TRUE(anchor.open(dir.string()));
+    ASSERT_TRUE(below.openBelow(anchor, "b/c"));
+    EXPECT_EQ(below.path(), (dir / "b" / "c").string());
+    EXPECT_EQ(listNames(below).size(), 2u);
+    EXPECT_EQ(below.error(), 0);
+
+    struct Case {
+        const char* relative;
+        int error;
+    };
+    for (const Case& c : {Case {"fehlt/c", ENOENT}, Case {"b/datei", ENOTDIR}, Case {"b/datei/x", ENOTDIR},
+                          Case {"zu-b", ENOTDIR}}) {  // a link is not entered
+        EXPECT_FALSE(below.openBelow(anchor, c.relative)) << c.relative;
+        EXPECT_EQ(below.error(), c.error) << c.relative;
+    }
+    EXPECT_FALSE(below.open((dir / "fehlt").string()));
+    EXPECT_EQ(below.error(), ENOENT);
 }
 
 TEST_F(DirReaderTest, ChildrenOpenByNameButLinksAreNotEntered)
