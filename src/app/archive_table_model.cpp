@@ -72,6 +72,11 @@ QVariant ArchiveTableModel::data(const QModelIndex& index, int role) const
         return {};
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(alignmentOf(index.column()));
+    case Qt::ToolTipRole:
+        // Folders the walk could not read are missing from the figures: the name says so.
+        if (index.column() == ColUser && !node->data->UnlesbareOrdner.isEmpty())
+            return QStringLiteral("%1 Ordner konnten nicht gelesen werden").arg(node->data->UnlesbareOrdner.size());
+        return {};
     case LevelRole:
         return node->level;
     case PositionRole:

@@ -143,8 +143,15 @@ bool ArchiveTreeView::viewportEvent(QEvent* event)
             QRect cell = visualRect(index);
             if (index.column() == 0 && !index.data(Qt::DecorationRole).isNull())
                 cell.adjust(iconSize().width() + 4, 0, 0, 0);
-            if (!text.isEmpty() && fontMetrics().horizontalAdvance(text) + 6 > cell.width()) {
-                QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+            // A cut text shows whole; a note of the model's (unreadable folders) follows it.
+            QString tip;
+            if (!text.isEmpty() && fontMetrics().horizontalAdvance(text) + 6 > cell.width())
+                tip = text;
+            const QString note = index.data(Qt::ToolTipRole).toString();
+            if (!note.isEmpty())
+                tip = tip.isEmpty() ? note : tip + QLatin1Char('\n') + note;
+            if (!tip.isEmpty()) {
+                QToolTip::showText(help->globalPos(), tip, viewport(), visualRect(index));
                 return true;
             }
         }

@@ -256,6 +256,12 @@ TEST(TableModel, OffersRecordsAndPaintingNumbersThroughRoles)
     EXPECT_EQ(model.indexOfNode(sub).data(ArchiveTableModel::RowColourRole).value<QColor>(), QColor(Qt::cyan));
     EXPECT_FALSE(model.indexOfNode(b).data(ArchiveTableModel::RowColourRole).isValid());  // odd place
 
+    // Folders that could not be read are named on the row's name only.
+    EXPECT_FALSE(model.indexOfNode(a).data(Qt::ToolTipRole).isValid());
+    a->data->UnlesbareOrdner = {QStringLiteral("/x/1"), QStringLiteral("/x/2")};
+    EXPECT_EQ(model.indexOfNode(a).data(Qt::ToolTipRole).toString(), QStringLiteral("2 Ordner konnten nicht gelesen werden"));
+    EXPECT_FALSE(model.indexOfNode(a, ColSize).data(Qt::ToolTipRole).isValid());
+
     model.sortTable(ColSize, true, allExpanded);  // largest first
     const auto order = model.topLevelRecords();
     ASSERT_EQ(order.size(), 2u);
