@@ -74,7 +74,7 @@ public:
     void PopUp1Popup();
     void Verzeichnisffnen1Click();
     void obitArchivffnen1Click();
-    // Entries whose windows are hooked on later; until then they do nothing.
+    // The classification, export and report commands: each hands the focused row or the rows to its window.
     void An1Click();
     void EMLExport1Click();
     void bersichtUserarchive1Click();
