@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace {
@@ -102,7 +104,8 @@ TEST_F(ScanRunTest, TwentyUsersWithALimitOfSevenThenOneMeasuredAgain)
         return run.TobitDone();
     }));
     EXPECT_LE(most, 7);
-    EXPECT_GE(most, 1);
+    // Scanners that finish between two looks are not seen running; every user row was still started.
+    EXPECT_EQ(std::ranges::count_if(run.scanners(), [](TMyThreads* t) { return t->isRunning() || t->isFinished(); }), 20);
     EXPECT_EQ(run.done(), 20);
     EXPECT_EQ(finished.count(), 1);
     EXPECT_EQ(totals.count(), 20);  // one final result per user row
@@ -154,7 +157,8 @@ TEST_F(ScanRunTest, ReloadDuringARunKeepsTheEarlierLoadOut)
     run.setThreadLimit(3);
     run.start();
     run.TimerThreadTimer();  // the first pass now, not after a second
-    ASSERT_GT(run.runningScanners(), 0);
+    // The pass started some of the first load's scanners; how far their walks got is no part of this test.
+    ASSERT_GT(std::ranges::count_if(run.scanners(), [](TMyThreads* t) { return t->isRunning() || t->isFinished(); }), 0);
 
     QSignalSpy resets(&run, &ScanRun::loadReset);
     const auto second = load(run);

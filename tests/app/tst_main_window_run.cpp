@@ -10,9 +10,18 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace {
+
+// Run scanners a pass has started, whether still walking or already done: how far a fast walk got when the
+// test looks is no part of what it checks.
+qsizetype startedScanners(const ScanRun& run)
+{
+    return std::ranges::count_if(run.scanners(), [](TMyThreads* t) { return t && (t->isRunning() || t->isFinished()); });
+}
 
 double expectedTotal(const ServerOnDisk& server)
 {
@@ -182,7 +191,7 @@ private slots:
         form.form()->VTTabelle->expand(form.tableModel()->index(0, 0));
         form.form()->Button2->click();
         firstPassNow(form);
-        QVERIFY(run->runningScanners() > 0);
+        QVERIFY(startedScanners(*run) > 0);
         QVERIFY(waitFor([&] { return form.form()->lblSumTobit->text() != QStringLiteral("..."); }, 20000));
         // During the run the handler is called directly; the button comes back when the run is over.
         form.StartenClick();
@@ -211,7 +220,7 @@ private slots:
         form->form()->Starten->click();
         form->form()->Button2->click();
         firstPassNow(*form);
-        QVERIFY(form->scanRun()->runningScanners() > 0);
+        QVERIFY(startedScanners(*form->scanRun()) > 0);
         QElapsedTimer clock;
         clock.start();
         form->close();
