@@ -113,14 +113,8 @@ void ArchiveOverviewReport::setUpPrinter(QPrinter& printer)
 bool ArchiveOverviewReport::paint(QPrinter& printer, QString* error) const
 {
     QPainter painter;
-    if (!painter.begin(&printer)) {
-        if (error)
-            *error = printer.outputFileName().isEmpty()
-                         ? QStringLiteral("Der Drucker konnte nicht angesprochen werden.")
-                         : QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden.")
-                               .arg(printer.outputFileName());
+    if (!beginPrinting(painter, printer, error))
         return false;
-    }
     const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
     const double units = printer.resolution() / 96.0;
     BandWriter writer(painter, printer, page.size() / units, titleBand(), columnHeaderBand(),

@@ -4,11 +4,25 @@
 #include <QHash>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPrinter>
 
 #include <algorithm>
 #include <cmath>
 
 namespace reports {
+
+bool beginPrinting(QPainter& painter, QPrinter& printer, QString* error)
+{
+    if (!painter.begin(&printer)) {
+        if (error)
+            *error = printer.outputFileName().isEmpty()
+                         ? QStringLiteral("Der Drucker konnte nicht angesprochen werden.")
+                         : QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden.")
+                               .arg(printer.outputFileName());
+        return false;
+    }
+    return true;
+}
 
 QFont reportFont(double points, bool bold, const QPaintDevice* device)
 {

@@ -10,8 +10,12 @@
 class QPagedPaintDevice;
 class QPaintDevice;
 class QPainter;
+class QPrinter;
 
 namespace reports {
+
+// Starts painting on a printer or a PDF file; false with a reason a message box can show when it cannot.
+bool beginPrinting(QPainter& painter, QPrinter& printer, QString* error);
 
 // Reports are laid out in units of 1/96 inch; the painter is scaled to them. A font's point size is given as
 // on paper whatever the device's resolution.

@@ -1,5 +1,7 @@
 #include "reports/table_image_print.h"
 
+#include "reports/band_writer.h"
+
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QHeaderView>
@@ -174,14 +176,8 @@ bool printTableImage(QTreeView* view, QPrinter& printer, QString* error)
     if (!view || !view->model() || view->model()->rowCount(view->rootIndex()) == 0)
         return true;
     QPainter painter;
-    if (!painter.begin(&printer)) {
-        if (error)
-            *error = printer.outputFileName().isEmpty()
-                         ? QStringLiteral("Der Drucker konnte nicht angesprochen werden.")
-                         : QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden.")
-                               .arg(printer.outputFileName());
+    if (!beginPrinting(painter, printer, error))
         return false;
-    }
     const TablePicture picture(view);
     const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
     const TablePageGrid grid = tablePageGrid(picture.size(), page.size(), printScale(view->font(), view, &printer));
