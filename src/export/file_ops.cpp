@@ -1,5 +1,7 @@
 #include "export/file_ops.h"
 
+#include "platform/file_copy.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -46,35 +48,16 @@ bool copyExclusive(const QByteArray& from, const QByteArray& to, int* error)
         ::close(in);
         return false;
     }
-    char buffer[64 * 1024];
-    bool ok = true;
-    for (;;) {
-        const ssize_t got = ::read(in, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            ok = got == 0;
-            break;
-        }
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(out, buffer + done, size_t(got - done));
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put <= 0) {
-                ok = false;
-                break;
-            }
-            done += put;
-        }
-        if (!ok)
-            break;
-    }
-    if (ok && ::fsync(out) != 0)
-        ok = false;
-    *error = errno;
-    ::close(in);
-    if (::close(out) != 0)
-        ok = false;
+    QFile source;
+    QFile target;
+    source.open(in, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    target.open(out, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+    errno = 0;
+    bool ok = platform::copyRest(source, target) && ::fsync(out) == 0;
+    *error = errno ? errno : EIO;
+    source.close();
+    target.close();
+    ok = ok && target.error() == QFileDevice::NoError;
     if (!ok)
         ::unlink(to.constData());
     return ok;
@@ -83,6 +66,8 @@ bool copyExclusive(const QByteArray& from, const QByteArray& to, int* error)
 
 // A new file in the target's folder that takes the target's name once it is complete. Created under a name
 // of its own with O_EXCL: an unnamed O_TMPFILE file (what QTemporaryFile takes on Linux) costs ext4 far more.
+// When no file of the target's name exists, there is nothing to keep: the target itself is created
+// exclusively and written directly, which spares a rename per file, and removed again when writing fails.
 class Replacement {
 public:
     explicit Replacement(const QString& target) : m_target(target) {}
@@ -96,6 +81,11 @@ public:
 
     bool open(QString* reason)
     {
+        m_file.setFileName(m_target);
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            m_direct = true;
+            return true;
+        }
         const QString folder = QFileInfo(m_target).absolutePath() + QStringLiteral("/.~arvelo-");
         for (int attempt = 0; attempt < 100; ++attempt) {
             m_file.setFileName(folder + QString::number(QRandomGenerator::global()->generate64(), 36));
@@ -119,6 +109,14 @@ public:
         }
         const QString temporary = m_file.fileName();
         m_file.close();
+        if (m_file.error() != QFileDevice::NoError) {
+            setReason(reason, m_file.errorString());
+            return false;
+        }
+        if (m_direct) {
+            m_committed = true;
+            return true;
+        }
         // std::rename replaces the target in one step; QFile::rename would refuse an existing one.
 #ifdef Q_OS_WIN
         if (!MoveFileExW(reinterpret_cast<const wchar_t*>(temporary.utf16()),
@@ -139,6 +137,7 @@ public:
 private:
     QString m_target;
     QFile m_file;
+    bool m_direct = false;
     bool m_committed = false;
 };
 
@@ -216,20 +215,8 @@ bool copyFileReplacing(const QString& from, const QString& to, QString* reason)
     Replacement replacement(to);
     if (!replacement.open(reason))
         return false;
-    QByteArray chunk(256 * 1024, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = source.read(chunk.data(), chunk.size());
-        if (got < 0) {
-            setReason(reason, source.errorString());
-            return false;
-        }
-        if (got == 0)
-            break;
-        if (replacement.file().write(chunk.constData(), got) != got) {
-            setReason(reason, replacement.file().errorString());
-            return false;
-        }
-    }
+    if (!platform::copyRest(source, replacement.file(), reason))
+        return false;
     return replacement.commit(reason);
 }
 

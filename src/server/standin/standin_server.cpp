@@ -1,6 +1,7 @@
 #include "server/standin/standin_server.h"
 
 #include "platform/excerpt.h"
+#include "platform/file_copy.h"
 #include "platform/program_folder.h"
 #include "platform/regular_file.h"
 #include "platform/unc_path.h"
@@ -257,6 +258,11 @@ public:
         QString why;
         if (!platform::openRegularFile(source, messageFile(*m_data, m_message.eml), &why))
             throw ServerError(QStringLiteral("Nachricht nicht lesbar: %1").arg(why));
+        if (auto* file = qobject_cast<QFileDevice*>(&target)) {
+            if (!platform::copyRest(source, *file))
+                throw ServerError(QStringLiteral("Nachricht konnte nicht geschrieben werden."));
+            return;
+        }
         while (!source.atEnd()) {
             const QByteArray chunk = source.read(64 * 1024);
             if (chunk.isEmpty() || target.write(chunk) != chunk.size())
