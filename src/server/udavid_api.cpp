@@ -40,6 +40,23 @@ std::unique_ptr<DvISEAPI> createApi()
     return factory();
 }
 
+// QDir::tempPath() resolves the folder's links anew on every call, which for thousands of converted e-mails
+// adds up; the answer changes only with the environment variables it is taken from.
+QString temporaryFolder()
+{
+    static QMutex mutex;
+    static QString variables;
+    static QString folder;
+    const QString now = qEnvironmentVariable("TMPDIR") + QLatin1Char('\n') + qEnvironmentVariable("TMP")
+                        + QLatin1Char('\n') + qEnvironmentVariable("TEMP");
+    QMutexLocker lock(&mutex);
+    if (folder.isEmpty() || now != variables) {
+        variables = now;
+        folder = QDir::tempPath();
+    }
+    return folder;
+}
+
 }  // namespace
 
 void setApiFactory(ApiFactory factory)
@@ -85,7 +102,7 @@ int DVEmlFromMailItem(MailItem& item, char* buffer)
         QString unique(6, QLatin1Char('X'));  // as long as QTemporaryFile's "XXXXXX"
         for (QChar& c : unique)
             c = QLatin1Char(letters[QRandomGenerator::global()->bounded(62)]);
-        file.setFileName(QDir::tempPath() + QStringLiteral("/arvelo-") + unique + QStringLiteral(".eml"));
+        file.setFileName(temporaryFolder() + QStringLiteral("/arvelo-") + unique + QStringLiteral(".eml"));
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && !file.exists())
             return 0;
     }
