@@ -8,32 +8,48 @@
 
 #include <cstring>
 
-bool SaveMailItemAsEml(MailItem& message, const QString& target, EmlSaveFailure* failure)
-{
-    const auto fail = [failure](bool exists, const QString& reason) {
-        if (failure)
-            *failure = EmlSaveFailure{exists, reason};
-        return false;
-    };
+namespace {
 
+bool fail(EmlSaveFailure* failure, bool exists, const QString& reason)
+{
+    if (failure)
+        *failure = EmlSaveFailure{exists, reason};
+    return false;
+}
+
+}  // namespace
+
+std::optional<QString> ConvertMailItemToEml(MailItem& message, EmlSaveFailure* failure)
+{
     // 260 blanks and a zero byte: the library writes the temporary file's name into it.
     char buffer[kEmlPathBufferSize + 1];
     std::memset(buffer, ' ', kEmlPathBufferSize);
     buffer[kEmlPathBufferSize] = '\0';
-    if (DVEmlFromMailItem(message, buffer) <= 0)
-        return fail(false, QStringLiteral("Die Nachricht konnte nicht in eine EML-Datei umgewandelt werden."));
+    if (DVEmlFromMailItem(message, buffer) <= 0) {
+        fail(failure, false, QStringLiteral("Die Nachricht konnte nicht in eine EML-Datei umgewandelt werden."));
+        return std::nullopt;
+    }
+    return platform::fromAnsi(QByteArray(buffer, qsizetype(std::strlen(buffer))));
+}
 
-    const QString temporary = platform::fromAnsi(QByteArray(buffer, qsizetype(std::strlen(buffer))));
+bool PlaceEmlFile(const QString& temporary, const QString& target, EmlSaveFailure* failure)
+{
     QString reason;
     switch (exportfiles::moveFileNoReplace(temporary, target, &reason)) {
     case exportfiles::MoveResult::Moved:
         return true;
     case exportfiles::MoveResult::TargetExists:
         QFile::remove(temporary);
-        return fail(true, reason);
+        return fail(failure, true, reason);
     case exportfiles::MoveResult::Failed:
         break;
     }
     QFile::remove(temporary);
-    return fail(false, reason);
+    return fail(failure, false, reason);
+}
+
+bool SaveMailItemAsEml(MailItem& message, const QString& target, EmlSaveFailure* failure)
+{
+    const std::optional<QString> temporary = ConvertMailItemToEml(message, failure);
+    return temporary && PlaceEmlFile(*temporary, target, failure);
 }

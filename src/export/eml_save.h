@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class MailItem;
 
 // Why an e-mail was not saved.
@@ -14,3 +16,9 @@ struct EmlSaveFailure {
 // `target`. An existing file of that name is never replaced. True when both the conversion and the move
 // succeeded; otherwise the conversion's temporary file is removed and `failure` says why.
 bool SaveMailItemAsEml(MailItem& message, const QString& target, EmlSaveFailure* failure = nullptr);
+
+// The two halves of SaveMailItemAsEml, for a caller that moves the files on another thread. The conversion
+// needs the server and gives the name of the temporary file it wrote.
+std::optional<QString> ConvertMailItemToEml(MailItem& message, EmlSaveFailure* failure = nullptr);
+// Moves a converted e-mail's temporary file to `target`, or removes it when that fails.
+bool PlaceEmlFile(const QString& temporary, const QString& target, EmlSaveFailure* failure = nullptr);

@@ -3,6 +3,7 @@
 #include "export/eml_save.h"
 #include "export/export_names.h"
 #include "export/file_ops.h"
+#include "export/file_work.h"
 #include "export/zip_writer.h"
 #include "server/udavid_api.h"
 
@@ -63,8 +64,21 @@ QByteArray urlFileContent(const QString& url)
 }
 
 ExportRun::ExportRun(Account& account, const QString& rootPfad, ExportObserver& observer)
-    : m_account(account), m_rootPfad(rootPfad), m_observer(observer)
+    : m_account(account), m_rootPfad(rootPfad), m_observer(observer), m_files(std::make_unique<FileWork>(m_tally))
 {
+}
+
+ExportRun::~ExportRun() = default;
+
+void ExportRun::finishFileWork()
+{
+    m_files->finish();
+}
+
+ExportTally& ExportRun::tally()
+{
+    m_files->finish();
+    return m_tally;
 }
 
 void ExportRun::ExportArchive(const QString& target, const QString& archivePath)
@@ -85,17 +99,22 @@ void ExportRun::ExportArchive(const QString& target, const QString& archivePath)
         const std::shared_ptr<MessageEntry> entry = entries->Item(QVariant(i));
         const std::shared_ptr<MailItem> message = archive->GetMailItem(entry->Key(), QVariant(34));
         const int kind = entry->Kind();
+        // The server's part of each message is done here; moving and copying the files, the ZIP and the
+        // counting follow on the file thread, in message order.
         if (kind == kEmail && m_observer.exportMail()) {
             const QString name = target + CleanFileName(message->Title()) + QString::number(i) + QStringLiteral(".eml");
             EmlSaveFailure failure;
-            if (SaveMailItemAsEml(*message, name, &failure))
-                ++m_tally.written;
-            else if (failure.targetExists)
-                ++m_tally.alreadyThere;
-            else
-                m_tally.fail(name, failure.reason);
-            if (m_zip)
-                m_zip->addFile(name);
+            const std::optional<QString> temporary = ConvertMailItemToEml(*message, &failure);
+            m_files->post([temporary, name, failure, zip = m_zip](ExportTally& tally) mutable {
+                if (temporary && PlaceEmlFile(*temporary, name, &failure))
+                    ++tally.written;
+                else if (failure.targetExists)
+                    ++tally.alreadyThere;
+                else
+                    tally.fail(name, failure.reason);
+                if (zip)
+                    zip->addFile(name);
+            });
             ++ExportedCount;
             m_observer.messageExported(i + 1,
                                        QStringLiteral("Anzahl Nachrichten: %1 (%2)").arg(i + 1).arg(displayName),
@@ -104,23 +123,28 @@ void ExportRun::ExportArchive(const QString& target, const QString& archivePath)
             const QString source = message->QueryFaxItem()->ImagePath().toString();
             // The title is cleaned like every other name, so the copy stays in the target folder.
             const QString name = target + CleanFileName(message->Title() + source.right(12)) + QStringLiteral(".tif");
-            QString reason;
-            if (exportfiles::copyFileReplacing(source, name, &reason))
-                ++m_tally.written;
-            else
-                m_tally.fail(name, reason);
-            if (m_zip)
-                m_zip->addFile(name);
+            m_files->post([source, name, zip = m_zip](ExportTally& tally) {
+                QString reason;
+                if (exportfiles::copyFileReplacing(source, name, &reason))
+                    ++tally.written;
+                else
+                    tally.fail(name, reason);
+                if (zip)
+                    zip->addFile(name);
+            });
         } else if (kind == kLink && m_observer.exportLink()) {
             const QString url = message->LinkUrl();
             const QString name = target + CleanFileName(message->Title()) + QString::number(i) + QStringLiteral(".url");
+            // Written here, not on the file thread: a link that cannot be written ends the archive at once.
             QString reason;
             if (!exportfiles::writeFileReplacing(name, urlFileContent(url), &reason))
                 throw ExportOutputError(QStringLiteral("Die Datei %1 konnte nicht geschrieben werden: %2")
                                             .arg(QDir::toNativeSeparators(name), reason));
-            ++m_tally.written;
-            if (m_zip)
-                m_zip->addFile(name);
+            m_files->post([name, zip = m_zip](ExportTally& tally) {
+                ++tally.written;
+                if (zip)
+                    zip->addFile(name);
+            });
             ++ExportedCount;
             m_observer.messageExported(i + 1, QStringLiteral("Anzahl Nachrichten: %1").arg(i + 1), ExportedCount);
         }
@@ -142,7 +166,7 @@ void ExportRun::ExportArchive(const QString& target, const QString& archivePath)
             ExportArchive(subFolder, sub->Path().toString());
         } catch (const std::exception& e) {
             // Ends only this sub-archive; the run goes on and counts it among the failures.
-            m_tally.fail(where, errorText(e));
+            m_files->post([where, reason = errorText(e)](ExportTally& tally) { tally.fail(where, reason); });
         }
     }
 }
@@ -159,10 +183,16 @@ ExportOutcome runExport(Account& account, const ExportRequest& request, ExportOb
             run.ExportArchive(folder, request.rootPfad);
         } else {
             ZipWriter zip(folder + kZipFileName, request.password);
+            // The file thread hands files to the ZIP: it must be done before the ZIP is closed or goes away.
+            const struct FinishFirst {
+                ExportRun& run;
+                ~FinishFirst() { run.finishFileWork(); }
+            } finishFirst{run};
             const QString files = folder + kZipFolderName + QDir::separator();
             makeFolder(files);
             run.setZip(&zip);
             run.ExportArchive(files, request.rootPfad);
+            run.finishFileWork();
             QString reason;
             const bool written = zip.close([&observer](int percent) { observer.zipProgress(percent); }, &reason);
             for (const ZipWriter::Failure& f : zip.failures())

@@ -4,9 +4,11 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
 #include <stdexcept>
 
 class Account;
+class FileWork;
 class ZipWriter;
 
 // The export of one archive's messages into files, without any window: the window binds it, the headless
@@ -64,6 +66,9 @@ public:
     // `rootPfad`: the path of the archive the run was started for; the status text measures every archive's
     // full path against it.
     ExportRun(Account& account, const QString& rootPfad, ExportObserver& observer);
+    ~ExportRun();
+    ExportRun(const ExportRun&) = delete;
+    ExportRun& operator=(const ExportRun&) = delete;
 
     // Name sub-archive folders by display name instead of position.
     bool UseDisplayName = false;
@@ -78,8 +83,10 @@ public:
     // ExportOutputError for what ends the run; a failure inside a sub-archive ends only that sub-archive.
     void ExportArchive(const QString& target, const QString& archivePath);
 
-    const ExportTally& tally() const { return m_tally; }
-    ExportTally& tally() { return m_tally; }
+    // Waits for the file work still pending.
+    void finishFileWork();
+    // The tally, once the file work still pending is done.
+    ExportTally& tally();
 
 private:
     Account& m_account;
@@ -87,6 +94,7 @@ private:
     ExportObserver& m_observer;
     ZipWriter* m_zip = nullptr;
     ExportTally m_tally;
+    std::unique_ptr<FileWork> m_files;  // after the tally, which its jobs write
 };
 
 // The ".url" file of a link: four lines, each ended by CR LF, in Windows-1252. An address that has

@@ -2,6 +2,7 @@
 
 #include "export/export_names.h"
 #include "export/export_run.h"
+#include "export/file_work.h"
 #include "export_fixture.h"
 
 #include <QDir>
@@ -294,6 +295,36 @@ TEST_F(ExportRunTest, TypeBoxesAreReadWhenUsed)
     ASSERT_EQ(exportUser(r).end, ExportEnd::Completed);
     EXPECT_EQ(listTree(out), (QStringList{QStringLiteral("0.eml"), QStringLiteral("5.url"),
                                           QStringLiteral("Preisliste 20242.url")}));
+}
+
+TEST(FileWork, JobsRunInTheirOrderAndAreAllDoneByFinishAndByTheEnd)
+{
+    ExportTally tally;
+    QList<int> order;  // written by the jobs only, read once they are done
+    const auto post = [&order](FileWork& work, int from, int to) {
+        for (int i = from; i < to; ++i)
+            work.post([i, &order](ExportTally& t) {
+                order << i;
+                if (i % 100 == 0)
+                    t.fail(QString::number(i), QStringLiteral("Grund"));
+            });
+    };
+    QList<int> expected;
+    {
+        FileWork work(tally);
+        post(work, 0, 500);  // more than may be pending at once
+        work.finish();
+        for (int i = 0; i < 500; ++i)
+            expected << i;
+        EXPECT_EQ(order, expected);
+        EXPECT_EQ(tally.failed, 5);
+        post(work, 500, 1000);
+    }
+    for (int i = 500; i < 1000; ++i)
+        expected << i;
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(tally.failed, 10);
+    EXPECT_EQ(tally.firstFailures.first().name, QStringLiteral("0"));
 }
 
 TEST(UrlFile, AddressOutsideWindows1252IsPercentEncoded)
