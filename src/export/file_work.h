@@ -28,14 +28,21 @@ public:
 
 private:
     static constexpr std::size_t kMaxPending = 64;
+    // An idle thread is woken only once this many jobs wait (or when all are wanted done): waking it for every
+    // single job cost both threads more than some of the jobs themselves.
+    static constexpr std::size_t kBatch = 16;
 
     void work();
 
     ExportTally& m_tally;
     std::mutex m_mutex;
-    std::condition_variable m_changed;
+    std::condition_variable m_work;  // the thread waits here for jobs
+    std::condition_variable m_done;  // post() and finish() wait here
     std::deque<Job> m_jobs;
     bool m_busy = false;
+    bool m_idle = false;
     bool m_stopping = false;
+    int m_flushing = 0;  // finish() calls waiting for every job
+    int m_waiting = 0;   // post() and finish() calls waiting at all
     std::thread m_thread;  // last, so it starts with everything above in place
 };
