@@ -1,5 +1,6 @@
 #include "export/file_ops.h"
 
+#include "platform/excerpt.h"
 #include "platform/file_copy.h"
 
 #include <QFile>
@@ -29,11 +30,6 @@ void setReason(QString* reason, const QString& text)
 }
 
 #ifndef Q_OS_WIN
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // Copies into a target created exclusively, flushed to disk before the caller removes the source.
 bool copyExclusive(const QByteArray& from, const QByteArray& to, int* error)
 {
@@ -126,7 +122,7 @@ public:
         }
 #else
         if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(m_target).constData()) != 0) {
-            setReason(reason, systemError(errno));
+            setReason(reason, platform::systemErrorText(errno));
             return false;
         }
 #endif
@@ -165,7 +161,7 @@ MoveResult moveFileNoReplace(const QString& from, const QString& to, QString* re
         return MoveResult::TargetExists;
     };
     const auto failed = [reason](int error) {
-        setReason(reason, systemError(error));
+        setReason(reason, platform::systemErrorText(error));
         return MoveResult::Failed;
     };
 

@@ -1,5 +1,7 @@
 #include "platform/excerpt.h"
 
+#include <cstring>
+
 namespace platform {
 
 QString excerpt(const QString& text, qsizetype limit)
@@ -11,6 +13,11 @@ QString excerpt(const QString& text, qsizetype limit)
     if (cut > 0 && text.at(cut - 1).isHighSurrogate())
         --cut;
     return text.left(cut) + QChar(0x2026);
+}
+
+QString systemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 }  // namespace platform

@@ -9,4 +9,7 @@ namespace platform {
 inline constexpr qsizetype kExcerptLimit = 80;
 QString excerpt(const QString& text, qsizetype limit = kExcerptLimit);
 
+// The system's own words for an errno value, for a reason's text.
+QString systemErrorText(int error);
+
 }  // namespace platform

@@ -1,11 +1,12 @@
 #include "platform/file_copy.h"
 
+#include "platform/excerpt.h"
+
 #include <QByteArray>
 #include <QFileDevice>
 
 #ifndef Q_OS_WIN
 #include <cerrno>
-#include <cstring>
 #include <unistd.h>
 #endif
 
@@ -58,7 +59,7 @@ bool copyRest(QFileDevice& from, QFileDevice& to, QString* reason)
             if (!error)
                 return true;
             if (!kernelCannotCopy(error))
-                return fail(reason, QString::fromLocal8Bit(std::strerror(error)));
+                return fail(reason, systemErrorText(error));
             break;  // go on below from where the kernel stopped
         }
     }

@@ -1,5 +1,7 @@
 #include "platform/regular_file.h"
 
+#include "platform/excerpt.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -34,11 +36,6 @@ QString kindOf(mode_t mode)
         return QStringLiteral("keine gewöhnliche Datei, sondern ein Socket");
     return QStringLiteral("keine gewöhnliche Datei");
 }
-
-QString errnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 #endif
 
 }  // namespace
@@ -63,7 +60,7 @@ bool openRegularFile(QFile& file, const QString& path, QString* reason)
     // the entry may be replaced in between.
     struct stat st {};
     if (::stat(name.constData(), &st) != 0) {
-        say(reason, errnoText(errno));
+        say(reason, systemErrorText(errno));
         return false;
     }
     if (!S_ISREG(st.st_mode)) {
@@ -73,12 +70,12 @@ bool openRegularFile(QFile& file, const QString& path, QString* reason)
     // Non-blocking, so a FIFO swapped in after the look does not wait for a writer.
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        say(reason, errnoText(errno));
+        say(reason, systemErrorText(errno));
         return false;
     }
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int error = errno;
-        say(reason, S_ISREG(st.st_mode) ? errnoText(error) : kindOf(st.st_mode));
+        say(reason, S_ISREG(st.st_mode) ? systemErrorText(error) : kindOf(st.st_mode));
         ::close(fd);
         return false;
     }
