@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -46,22 +45,7 @@ std::optional<QString> readExportFolder(const QString& path)
 
 bool writeExportFolder(const QString& path, const QString& folder, QString* reason)
 {
-    // QSaveFile renames its new file over the target, also over a device or FIFO a link leads to.
-    if (platform::isSpecialFile(path, reason))
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (reason)
-            *reason = file.errorString();
-        return false;
-    }
-    const QByteArray line = platform::toAnsi(folder) + "\r\n";
-    if (file.write(line) != line.size() || !file.commit()) {
-        if (reason)
-            *reason = file.errorString();
-        return false;
-    }
-    return true;
+    return platform::saveFile(path, platform::toAnsi(folder) + "\r\n", reason);
 }
 
 std::optional<QByteArray> zipPasswordBytes(const QString& password)

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #ifndef Q_OS_WIN
 #include <cerrno>
@@ -157,6 +158,24 @@ QString byteSizeText(qint64 bytes)
         number.chop(2);
     number.replace(QLatin1Char('.'), QLatin1Char(','));
     return number + QLatin1Char(' ') + QLatin1String(units[unit]);
+}
+
+bool saveFile(const QString& path, const QByteArray& bytes, QString* reason)
+{
+    // QSaveFile follows links and renames its new file over the target: never over a device or a FIFO.
+    if (isSpecialFile(path, reason))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        say(reason, file.errorString());
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        say(reason, file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace platform

@@ -33,6 +33,11 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit, Ove
 // file written through a link to /dev/zero would replace the device.
 bool isSpecialFile(const QString& path, QString* reason = nullptr);
 
+// Writes `bytes` as the whole of the file at `path`: into a new file that replaces the old one only once it is
+// complete, so a failed write leaves the old file as it was. Refused, with `reason`, when `path` leads to
+// something that is no regular file, which the replacing would otherwise overwrite.
+bool saveFile(const QString& path, const QByteArray& bytes, QString* reason = nullptr);
+
 // A size in bytes for a reason text: "1 GiB", "1.5 MiB", "612 Bytes".
 QString byteSizeText(qint64 bytes);
 

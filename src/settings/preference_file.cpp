@@ -3,8 +3,6 @@
 #include "platform/program_folder.h"
 #include "platform/regular_file.h"
 
-#include <QSaveFile>
-
 namespace settings {
 
 namespace {
@@ -49,23 +47,7 @@ bool writePreferenceLines(const QString& path, const QStringList& lines, QString
     for (const QString& line : lines)
         text += line + QStringLiteral("\r\n");
 
-    // QSaveFile follows links and renames its new file over the target: never over a device or a FIFO.
-    if (platform::isSpecialFile(path, reason))
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (reason)
-            *reason = file.errorString();
-        return false;
-    }
-    const QByteArray bytes = platform::toAnsi(text);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        if (reason)
-            *reason = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return platform::saveFile(path, platform::toAnsi(text), reason);
 }
 
 std::optional<qint64> parseWholeNumber(QStringView text)
