@@ -39,8 +39,15 @@ int primaryCode(const QSqlError& error)
 }
 
 constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteCantOpen = 14;
 constexpr int kSqliteFull = 13;
 constexpr int kSqliteNotADb = 26;
+
+// A text for a NOT NULL column: Qt binds a null QString as NULL, and a server may give no text at all.
+QVariant text(const QString& value)
+{
+    return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
+}
 
 qint64 msOf(const QDateTime& when)
 {
@@ -140,6 +147,9 @@ bool HistoryDatabase::fail(const QString& what, const QSqlQuery& query)
         return failText(QStringLiteral("Die Historie %1 ist beschädigt (%2); sie wird nicht benutzt und bleibt "
                                        "unverändert.")
                             .arg(quoted(m_path), reason));
+    case kSqliteCantOpen:
+        return failText(QStringLiteral("Die Historie %1 kann nicht geöffnet oder angelegt werden (%2).")
+                            .arg(quoted(m_path), reason));
     case kSqliteFull:
         return failText(QStringLiteral("%1: Auf dem Datenträger der Historie %2 ist kein Platz mehr (%3).")
                             .arg(what, quoted(m_path), reason));
@@ -190,16 +200,24 @@ bool HistoryDatabase::prepareSchema()
     const QString reading = QStringLiteral("Die Historie kann nicht gelesen werden");
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     // Only reads until the file is known to be ours or empty: a foreign file must stay byte for byte as it is.
-    if (!query.exec(QStringLiteral("PRAGMA application_id")) || !query.next())
+    // One statement, so a writer making the schema at this moment is seen whole or not at all.
+    const QString ownership = QStringLiteral(
+        "SELECT (SELECT count(*) FROM sqlite_master), (SELECT application_id FROM pragma_application_id())");
+    const auto foreign = [&]() -> std::optional<bool> {
+        if (!query.exec(ownership) || !query.next())
+            return std::nullopt;
+        const bool result = query.value(0).toLongLong() > 0 && query.value(1).toInt() != kApplicationId;
+        query.finish();
+        return result;
+    };
+    const QString notOurs = QStringLiteral("Die Datenbank %1 ist keine Arvelo-Historie; sie wird nicht benutzt und bleibt "
+                                           "unverändert.")
+                                .arg(quoted(m_path));
+    const std::optional<bool> before = foreign();
+    if (!before)
         return fail(reading, query);
-    const qint32 applicationId = query.value(0).toInt();
-    if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next())
-        return fail(reading, query);
-    const bool empty = query.value(0).toLongLong() == 0;
-    if (!empty && applicationId != kApplicationId)
-        return failText(QStringLiteral("Die Datenbank %1 ist keine Arvelo-Historie; sie wird nicht benutzt und bleibt "
-                                       "unverändert.")
-                            .arg(quoted(m_path)));
+    if (*before)
+        return failText(notOurs);
 
     if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next())
         return fail(QStringLiteral("Die Historie kann nicht geschrieben werden"), query);
@@ -210,9 +228,16 @@ bool HistoryDatabase::prepareSchema()
     // Two programs opening a new file at once: the second waits here and then finds the schema in place.
     if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return fail(QStringLiteral("Die Historie kann nicht geschrieben werden"), query);
-    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+    const std::optional<bool> inside = foreign();
+    if (!inside || *inside) {
+        const bool result = inside ? failText(notOurs) : fail(reading, query);
         rollback();
-        return fail(reading, query);
+        return result;
+    }
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+        fail(reading, query);
+        rollback();
+        return false;
     }
     const int version = query.value(0).toInt();
     query.finish();
@@ -260,14 +285,14 @@ qint64 HistoryDatabase::serverId(const QString& server, bool create)
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     if (create) {
         query.prepare(QStringLiteral("INSERT OR IGNORE INTO servers (root) VALUES (?)"));
-        query.addBindValue(server);
+        query.addBindValue(text(server));
         if (!query.exec()) {
             fail(QStringLiteral("Der Lauf kann nicht geschrieben werden"), query);
             return -1;
         }
     }
     query.prepare(QStringLiteral("SELECT id FROM servers WHERE root = ?"));
-    query.addBindValue(server);
+    query.addBindValue(text(server));
     if (!query.exec()) {
         fail(QStringLiteral("Die Historie kann nicht gelesen werden"), query);
         return -1;
@@ -320,7 +345,7 @@ std::optional<qint64> HistoryDatabase::record(const Run& run)
     query.prepare(QStringLiteral("INSERT INTO runs (server, started, ended, program, threads, complete, figures, types,"
                                  " archives) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     for (const QVariant& v : {QVariant(server), QVariant(msOf(run.info.started)), QVariant(msOf(run.info.ended)),
-                              QVariant(run.info.program), QVariant(run.info.threads), QVariant(run.info.complete),
+                              text(run.info.program), QVariant(run.info.threads), QVariant(run.info.complete),
                               QVariant(run.info.figures), QVariant(int(run.info.types)),
                               QVariant(qint64(run.archives.size()))})
         query.addBindValue(v);
@@ -345,15 +370,14 @@ std::optional<qint64> HistoryDatabase::record(const Run& run)
     for (const ArchiveFigures& a : run.archives) {
         auto it = known.find(a.path);
         if (it == known.end()) {
-            for (const QVariant& v : {QVariant(server), QVariant(a.path), QVariant(a.name), QVariant(a.userId),
-                                      QVariant(a.fullPath)})
+            for (const QVariant& v : {QVariant(server), text(a.path), text(a.name), text(a.userId), text(a.fullPath)})
                 newArchive.addBindValue(v);
             if (!newArchive.exec())
                 return abandon(newArchive);
             it = known.insert(a.path, Known {newArchive.lastInsertId().toLongLong(), a.name, a.userId, a.fullPath});
         } else if (it->name != a.name || it->userId != a.userId || it->fullPath != a.fullPath) {
             // The latest names are the ones to show.
-            for (const QVariant& v : {QVariant(a.name), QVariant(a.userId), QVariant(a.fullPath), QVariant(it->id)})
+            for (const QVariant& v : {text(a.name), text(a.userId), text(a.fullPath), QVariant(it->id)})
                 renamed.addBindValue(v);
             if (!renamed.exec())
                 return abandon(renamed);
