@@ -55,7 +55,8 @@ check_windows() {
   local cxx=x86_64-w64-mingw32-g++-posix qt work
   qt="$(qmake6 -query QT_INSTALL_HEADERS)"
   work="$(mktemp -d)"
-  trap 'rm -rf "$work"' EXIT
+  # Expanded now: the trap runs after this function's locals are gone.
+  trap "rm -rf '$work'" EXIT
   mkdir -p "$work/ui" "$work/third" "$work/log"
   local form
   while IFS= read -r form; do
