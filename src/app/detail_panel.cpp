@@ -42,3 +42,11 @@ DetailTexts detailTexts(const TTobData& r, const QString& name, const QLocale& l
     t.anhaenge = r.AnhangSizeG;
     return t;
 }
+
+DetailTexts emptyDetailTexts()
+{
+    const QString none = QStringLiteral("...");
+    DetailTexts t{none, none, none, none, none, none, QStringLiteral("Archivname")};
+    t.slices = false;
+    return t;
+}

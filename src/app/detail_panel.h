@@ -16,9 +16,14 @@ struct DetailTexts {
     QString title;             // the pie chart's title: the row's name
     double rest = 0;           // slice "Rest"
     double anhaenge = 0;       // slice "Anhänge"
+    bool slices = true;        // false: the chart has none
 };
 
 DetailTexts detailTexts(const TTobData& record, const QString& name, const QLocale& locale = QLocale());
+
+// The panel with no row to show, as the window starts: "..." in every label, the chart titled "Archivname"
+// without slices.
+DetailTexts emptyDetailTexts();
 
 // "<M> MByte (<M/1024> GB)" in the panel's number pattern.
 QString megabytesAndGigabytes(double megabytes, const QLocale& locale = QLocale());

@@ -105,6 +105,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     connect(ui->VTTabelle->header(), &QHeaderView::sectionClicked, this, &TForm1::VTTabelleHeaderClick);
     connect(ui->VTTabelle->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { VTTabelleChange(current); });
+    // A reset moves the current row away without a signal.
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { VTTabelleChange(QModelIndex()); });
     connect(ui->sFilter, &QLineEdit::textChanged, this, &TForm1::sFilterChange);
     connect(ui->lblArchivID, &ui::LinkLabel::clicked, this, &TForm1::Verzeichnisffnen1Click);
     connect(ui->lblPfad, &ui::LinkLabel::clicked, this, &TForm1::obitArchivffnen1Click);
@@ -489,10 +491,10 @@ void TForm1::VTTabelleHeaderClick(int column)
 
 void TForm1::VTTabelleChange(const QModelIndex& index)
 {
+    // Without a row (the table was emptied) the panel shows no figures of a row that is gone.
     const ArchiveNode* node = m_model->nodeFromIndex(index);
-    if (!node)
-        return;
-    const DetailTexts t = detailTexts(*node->data, cellText(*node->data, node->level, ColUser, m_model->formats()));
+    const DetailTexts t = node ? detailTexts(*node->data, cellText(*node->data, node->level, ColUser, m_model->formats()))
+                               : emptyDetailTexts();
     ui->lblSizeGesamt->setText(t.sizeGesamt);
     ui->lblSizeGesamt->adjustSize();
     ui->lblSpTobit->setText(t.spTobit);
@@ -511,6 +513,8 @@ void TForm1::VTTabelleChange(const QModelIndex& index)
     chart->setTitle(t.title);
     auto* series = static_cast<QPieSeries*>(chart->series().value(0));
     series->clear();
+    if (!t.slices)
+        return;
     series->append(QStringLiteral("Rest"), t.rest)->setBrush(QColor(0x00, 0x00, 0xFF));
     series->append(QStringLiteral("Anhänge"), t.anhaenge)->setBrush(QColor(0x00, 0x80, 0x00));
     showGrowth(node);

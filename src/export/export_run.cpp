@@ -46,11 +46,13 @@ QString ExportOutputError::text() const
     return QString::fromStdString(what());
 }
 
-void ExportTally::fail(const QString& name, const QString& reason)
+void ExportTally::fail(const QString& name, const QString& reason, bool subArchive)
 {
     ++failed;
+    if (subArchive)
+        ++failedSubArchives;
     if (firstFailures.size() < kKeptReasons)
-        firstFailures.append(ExportFailure{name, reason});
+        firstFailures.append(ExportFailure{name, reason, subArchive});
 }
 
 QByteArray urlFileContent(const QString& url)
@@ -163,7 +165,7 @@ void ExportRun::ExportArchive(const QString& target, const QString& archivePath)
             ExportArchive(subFolder, sub->Path().toString());
         } catch (const std::exception& e) {
             // Ends only this sub-archive; the run goes on and counts it among the failures.
-            m_files->post([where, reason = errorText(e)](ExportTally& tally) { tally.fail(where, reason); });
+            m_files->post([where, reason = errorText(e)](ExportTally& tally) { tally.fail(where, reason, true); });
         }
     }
 }
@@ -218,8 +220,26 @@ QString failureLines(const ExportTally& tally)
 {
     QStringList lines;
     for (const ExportFailure& f : tally.firstFailures)
-        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(f.name), f.reason);
+        lines << (f.subArchive ? QStringLiteral("Unterarchiv %1: %2") : QStringLiteral("%1: %2"))
+                     .arg(QDir::toNativeSeparators(f.name), f.reason);
     if (tally.failed > tally.firstFailures.size())
         lines << QStringLiteral("... und %1 weitere").arg(tally.failed - tally.firstFailures.size());
     return lines.join(QLatin1Char('\n'));
+}
+
+QString failureHeading(const ExportTally& tally)
+{
+    const int messages = tally.failed - tally.failedSubArchives;
+    const int subs = tally.failedSubArchives;
+    const QString messageCount = messages == 1 ? QStringLiteral("1 Nachricht") : QStringLiteral("%1 Nachrichten").arg(messages);
+    const QString subCount = subs == 1 ? QStringLiteral("1 Unterarchiv") : QStringLiteral("%1 Unterarchive").arg(subs);
+    if (messages > 0 && subs > 0)
+        return QStringLiteral("%1 und %2 konnten nicht exportiert werden:").arg(messageCount, subCount);
+    if (messages > 0)
+        return messageCount + (messages == 1 ? QStringLiteral(" konnte nicht geschrieben werden:")
+                                             : QStringLiteral(" konnten nicht geschrieben werden:"));
+    if (subs > 0)
+        return subCount + (subs == 1 ? QStringLiteral(" konnte nicht exportiert werden:")
+                                     : QStringLiteral(" konnten nicht exportiert werden:"));
+    return QString();
 }

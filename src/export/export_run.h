@@ -22,8 +22,9 @@ public:
 };
 
 struct ExportFailure {
-    QString name;    // the file (or sub-archive) concerned
+    QString name;    // the file (or sub-archive folder) concerned
     QString reason;
+    bool subArchive = false;
 };
 
 // What a run wrote and what it could not.
@@ -34,9 +35,10 @@ struct ExportTally {
     int alreadyThere = 0;  // e-mails whose file existed already and was kept
     int failed = 0;        // messages that could not be written, sub-archives that could not be exported,
                            // files that could not be packed into the ZIP
+    int failedSubArchives = 0;           // of `failed`, the sub-archives
     QList<ExportFailure> firstFailures;  // the first kKeptReasons of them
 
-    void fail(const QString& name, const QString& reason);
+    void fail(const QString& name, const QString& reason, bool subArchive = false);
 };
 
 // How the run meets its surroundings. Every member has a quiet default.
@@ -134,3 +136,7 @@ inline const QString kZipFolderName = QStringLiteral("Export-Dateien");
 // The first reasons of a tally's failures, one "name: reason" per line, with a last line saying how many
 // more there were.
 QString failureLines(const ExportTally& tally);
+
+// The warning's first line: how many messages and sub-archives failed, "1 Nachricht konnte nicht geschrieben
+// werden:". Empty when nothing failed.
+QString failureHeading(const ExportTally& tally);

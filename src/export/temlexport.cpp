@@ -263,11 +263,8 @@ void TEMLExport::Button2Click()
     if (!error.isEmpty())
         showError(this, error);
     if (outcome && outcome->tally.failed > 0) {
-        const int failed = outcome->tally.failed;
         message(this, QMessageBox::Warning, QStringLiteral("Warnung"),
-                (failed == 1 ? QStringLiteral("1 Nachricht konnte nicht geschrieben werden:")
-                             : QStringLiteral("%1 Nachrichten konnten nicht geschrieben werden:").arg(failed))
-                    + QStringLiteral("\n\n") + failureLines(outcome->tally));
+                failureHeading(outcome->tally) + QStringLiteral("\n\n") + failureLines(outcome->tally));
     }
     if (m_closeRequested) {
         m_closeRequested = false;

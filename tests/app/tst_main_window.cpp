@@ -228,6 +228,15 @@ private slots:
         QCOMPARE(form.form()->lblArchivID->text(), node->data->Pfad);
         QCOMPARE(form.form()->lblPfad->text(), node->data->FullPath);
         QCOMPARE(form.form()->Chart1->chart()->title(), QStringLiteral("Anna"));
+
+        // "User auslesen" empties the table, and the panel with it.
+        form.form()->Starten->click();
+        for (const QLabel* label : {static_cast<QLabel*>(form.form()->lblSizeGesamt), form.form()->lblSpTobit,
+                                    form.form()->lblSpTobit2, form.form()->lblSizeUnterarchive,
+                                    static_cast<QLabel*>(form.form()->lblArchivID), static_cast<QLabel*>(form.form()->lblPfad)})
+            QCOMPARE(label->text(), QStringLiteral("..."));
+        QCOMPARE(form.form()->Chart1->chart()->title(), QStringLiteral("Archivname"));
+        QCOMPARE(form.form()->Chart1->chart()->series().value(0)->property("count").toInt(), 0);
     }
 
     void contextMenuRulesAndShellActions()

@@ -223,6 +223,34 @@ TEST_F(ExportRunTest, FailedMessagesAndSubArchivesAreCountedWhileTheRunGoesOn)
     EXPECT_EQ(readBytes(out + QStringLiteral("1/b0.eml")), QByteArray("b"));
     EXPECT_EQ(outcome.exportedCount, 3);  // the failed e-mail counts as handled
     EXPECT_TRUE(failureLines(outcome.tally).contains(QStringLiteral("weg0.eml: ")));
+    // The warning names the sub-archive as such, not as a message.
+    EXPECT_EQ(outcome.tally.failedSubArchives, 1);
+    EXPECT_EQ(failureHeading(outcome.tally), QStringLiteral("1 Nachricht und 1 Unterarchiv konnten nicht exportiert werden:"));
+    EXPECT_TRUE(failureLines(outcome.tally).contains(QStringLiteral("Unterarchiv ") + QDir::toNativeSeparators(out)))
+        << failureLines(outcome.tally).toStdString();
+}
+
+TEST(ExportWarning, HeadingCountsMessagesAndSubArchivesApart)
+{
+    const struct {
+        int messages, subArchives;
+        const char* heading;
+    } cases[] = {
+        {0, 0, ""},
+        {1, 0, "1 Nachricht konnte nicht geschrieben werden:"},
+        {3, 0, "3 Nachrichten konnten nicht geschrieben werden:"},
+        {0, 1, "1 Unterarchiv konnte nicht exportiert werden:"},
+        {0, 2, "2 Unterarchive konnten nicht exportiert werden:"},
+        {2, 1, "2 Nachrichten und 1 Unterarchiv konnten nicht exportiert werden:"},
+    };
+    for (const auto& c : cases) {
+        ExportTally tally;
+        for (int i = 0; i < c.messages; ++i)
+            tally.fail(QStringLiteral("m"), QStringLiteral("Grund"));
+        for (int i = 0; i < c.subArchives; ++i)
+            tally.fail(QStringLiteral("s"), QStringLiteral("Grund"), true);
+        EXPECT_EQ(failureHeading(tally), QString::fromUtf8(c.heading));
+    }
 }
 
 TEST_F(ExportRunTest, RunEndingErrorsKeepWhatWasWritten)
