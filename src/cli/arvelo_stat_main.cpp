@@ -1,12 +1,14 @@
 // arvelo-stat: measures every user archive of the server as the main window does, without a window, and
 // writes the figures as CSV or JSON to standard output.
 
+#include "cli/stat_history.h"
 #include "cli/stat_listing.h"
 #include "cli/stat_options.h"
 #include "cli/stat_output.h"
 #include "cli/stat_run.h"
 #include "cli/stat_types.h"
 #include "engine/date_text.h"
+#include "history/history_database.h"
 #include "platform/companion.h"
 #include "platform/process_limits.h"
 #include "server/standin/standin_server.h"
@@ -25,6 +27,8 @@ int main(int argc, char* argv[])
     platform::Companion companion("arvelo-stat");
     platform::raiseOpenFileLimit();
     QCoreApplication app(argc, argv);
+    // The window's name, so both find the same history in the user's data folder.
+    QCoreApplication::setApplicationName(QStringLiteral("Arvelo"));
     // Date texts go through the record as text and are read back for ISO 8601; a fixed locale whose long
     // time keeps the seconds makes that round trip exact whatever the user's settings.
     QLocale::setDefault(QLocale::c());
@@ -43,6 +47,10 @@ int main(int argc, char* argv[])
         setApiFactory([folder] { return standin::createStandinApi(folder); });
     }
 
+    const QString historyFile = options.history.isEmpty() ? history::HistoryDatabase::defaultPath() : options.history;
+    const bool query = options.growth || options.runs || options.forgetBefore;
+    const auto say = [&companion](const QString& text) { companion.say(text); };
+
     StatListing listing;
     try {
         companion.progress(QStringLiteral("Anmeldung am Server ..."));
@@ -50,6 +58,19 @@ int main(int argc, char* argv[])
         if (!account) {
             companion.say(QStringLiteral("Die Anmeldung am Server ergab kein Konto."));
             return statexit::kServer;
+        }
+        if (query) {
+            // The history names the server by its archive root's path; nothing is listed or measured.
+            const QString server = account->GetArchiveRoot(1)->Path().toString();
+            companion.endProgress();
+            HistoryQuery q;
+            q.kind = options.growth ? HistoryQuery::Kind::Growth
+                     : options.runs ? HistoryQuery::Kind::Runs
+                                    : HistoryQuery::Kind::Forget;
+            q.moment = options.growth ? options.since : options.forgetBefore;
+            q.json = options.format == StatFormat::Json;
+            return runHistoryQuery(q, historyFile, server, [&companion](const QByteArray& out) { return companion.write(out); },
+                                   say);
         }
         companion.progress(QStringLiteral("Archive werden gelesen ..."));
         listing = listArchives(*account, options.sub);
@@ -61,6 +82,7 @@ int main(int argc, char* argv[])
     for (const QString& note : listing.notes)
         companion.say(note);
 
+    const QDateTime started = QDateTime::currentDateTimeUtc();
     StatRun run;
     run.measure(listing.rows, options.threads, [&companion](int done, int total) {
         companion.tick(QStringLiteral("%1 von %2 Archiven gemessen").arg(done).arg(total));
@@ -92,6 +114,13 @@ int main(int argc, char* argv[])
     if (!companion.write(out)) {
         companion.say(QStringLiteral("Die Ausgabe konnte nicht geschrieben werden."));
         return statexit::kOutput;
+    }
+    if (options.record) {
+        const history::Run recorded =
+            statRun(listing, started, QDateTime::currentDateTimeUtc(), options.threads, typesField,
+                    options.types == StatTypesScope::Top ? history::TypesScope::Top : history::TypesScope::Tree, dates);
+        if (recordStatRun(recorded, historyFile, say) != statexit::kOk)
+            return statexit::kHistory;
     }
     if (incomplete)
         companion.say(QStringLiteral("Einige Zahlen sind unvollständig."));

@@ -13,10 +13,6 @@
 
 class DateTextFormat;
 
-namespace statexit {
-constexpr int kNoRun = 3;    // --growth: the history holds no run of the server
-constexpr int kHistory = 4;  // the history could not be opened, read or written
-}  // namespace statexit
 
 // What arvelo-stat does with the history.
 

@@ -1,5 +1,6 @@
 #include "cli/stat_options.h"
 
+#include "cli/stat_history.h"
 #include "platform/command_line.h"
 #include "platform/excerpt.h"
 
@@ -47,7 +48,35 @@ StatOptionsResult parseStatOptions(const QStringList& arguments)
                 return QStringLiteral("--format erwartet csv oder json, nicht \"%1\"").arg(excerpt(value));
             return QString();
         });
+    const auto moment = [](const QString& option, DayEdge edge, std::optional<QDateTime>& target) {
+        return [option, edge, &target](const QString& value) {
+            target = historyMoment(value, edge);
+            if (!target)
+                return QStringLiteral("%1 erwartet ein Datum JJJJ-MM-TT oder eine Zahl von Tagen wie 30d, nicht \"%2\"")
+                    .arg(option, excerpt(value));
+            return QString();
+        };
+    };
+    line.flag(QStringLiteral("--record"), o.record)
+        .flag(QStringLiteral("--growth"), o.growth)
+        .flag(QStringLiteral("--runs"), o.runs)
+        .value(QStringLiteral("--history"), [&o](const QString& value) {
+            if (value.isEmpty())
+                return QStringLiteral("--history braucht eine Datei");
+            o.history = value;
+            return QString();
+        })
+        .value(QStringLiteral("--since"), moment(QStringLiteral("--since"), DayEdge::End, o.since))
+        .value(QStringLiteral("--forget-before"), moment(QStringLiteral("--forget-before"), DayEdge::Start, o.forgetBefore));
     result.error = line.parse(arguments);
+    if (!result.error.isEmpty() || o.help)
+        return result;
+    // One thing at a time: measuring (perhaps recording), or one of the history's questions.
+    const int queries = int(o.growth) + int(o.runs) + int(o.forgetBefore.has_value());
+    if (queries > 1 || (queries == 1 && o.record))
+        result.error = QStringLiteral("--record, --growth, --runs und --forget-before schließen einander aus");
+    else if (o.since && !o.growth)
+        result.error = QStringLiteral("--since gilt nur mit --growth");
     return result;
 }
 
@@ -55,6 +84,9 @@ QString statHelpText()
 {
     return QStringLiteral(
         "Aufruf: arvelo-stat [--server ORDNER] [--threads N] [--sub] [--types[=top]] [--format csv|json]\n"
+        "                   [--record] [--history DATEI]\n"
+        "        arvelo-stat --growth [--since DATUM|Nd] | --runs | --forget-before DATUM|Nd\n"
+        "                   [--server ORDNER] [--history DATEI] [--format csv|json]\n"
         "\n"
         "Meldet sich am Server an, liest die Benutzer und misst ihre Archivordner auf der Platte,\n"
         "so wie Arvelo es im Fenster tut, und schreibt eine Zeile je Archiv auf die Standardausgabe.\n"
@@ -70,6 +102,20 @@ QString statHelpText()
         "  --types=top       dasselbe nur für den Archivordner selbst (ohne Unterordner).\n"
         "  --format csv|json CSV nach RFC 4180 mit Kopfzeile (Vorgabe) oder ein JSON-Array von\n"
         "                    Objekten.\n"
+        "  --record          den gemessenen Lauf (mit --types auch die Anhangtypen) in der Historie\n"
+        "                    festhalten.\n"
+        "  --history DATEI   die Historie; Vorgabe: ARVELO_HISTORY, sonst history.sqlite im\n"
+        "                    Datenordner des Benutzers (wie im Fenster).\n"
+        "  --growth          nichts messen: den letzten festgehaltenen Lauf des Servers mit einem\n"
+        "                    früheren vergleichen (ohne --since mit dem vorletzten). Spalten: level,\n"
+        "                    name, userId, path, recorded, Size, AnzahlNachrichtenG, AnhangG,\n"
+        "                    recordedBefore, SizeBefore, AnzahlNachrichtenGBefore, AnhangGBefore,\n"
+        "                    SizeGrowth; ohne früheren Stand leer (CSV) bzw. null (JSON).\n"
+        "  --since DATUM|Nd  mit --growth: Vergleich mit dem letzten Lauf bis Ende dieses Tages\n"
+        "                    (2026-12-03) bzw. vor mindestens N Tagen (30d).\n"
+        "  --runs            nichts messen: die festgehaltenen Läufe des Servers, neueste zuerst.\n"
+        "  --forget-before DATUM|Nd  nichts messen: Läufe des Servers vor diesem Tag bzw. vor mehr\n"
+        "                    als N Tagen löschen, nur ganze Läufe.\n"
         "  -h, --help        diese Hilfe.\n"
         "\n"
         "Spalten (CSV) bzw. Schlüssel (JSON), in dieser Reihenfolge:\n"
@@ -102,6 +148,9 @@ QString statHelpText()
         "      werden konnten, und Anhangtypen, die nicht gezählt werden konnten, stehen mit Grund auf\n"
         "      der Standardfehlerausgabe\n"
         "  2   Anmeldung fehlgeschlagen oder Fehler des Servers (Grund auf der Standardfehlerausgabe)\n"
+        "  3   --growth: die Historie enthält keinen Lauf des Servers\n"
+        "  4   die Historie ist nicht nutzbar (keine SQLite-Datei, fremd, neuer, beschädigt, nicht\n"
+        "      beschreibbar, Platte voll); die Datei bleibt unverändert\n"
         "  64  falscher Aufruf\n"
         "  74  die Ausgabe konnte nicht geschrieben werden\n")
         .arg(kMaxStatThreads);

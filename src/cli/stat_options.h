@@ -2,8 +2,11 @@
 
 #include "platform/companion.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // The command line of arvelo-stat.
 
@@ -18,6 +21,12 @@ struct StatOptions {
     bool sub = false;        // also every sub-archive, at every level
     StatFormat format = StatFormat::Csv;
     StatTypesScope types = StatTypesScope::None;
+    bool record = false;       // keep the measured run in the history
+    QString history;           // the history file; empty: ARVELO_HISTORY or the user's data folder
+    bool growth = false;       // compare recorded runs instead of measuring
+    std::optional<QDateTime> since;         // --growth's reference: the latest run at or before this
+    bool runs = false;         // list the recorded runs instead of measuring
+    std::optional<QDateTime> forgetBefore;  // forget the runs started before this instead of measuring
     bool help = false;
 };
 
@@ -45,4 +54,6 @@ constexpr int kIncomplete = platform::companionexit::kPartly;  // written, but f
 constexpr int kServer = platform::companionexit::kServer;
 constexpr int kUsage = platform::companionexit::kUsage;
 constexpr int kOutput = platform::companionexit::kOutput;
+constexpr int kNoRun = 3;    // --growth: the history holds no run of the server
+constexpr int kHistory = 4;  // the history could not be opened, read or written
 }  // namespace statexit
