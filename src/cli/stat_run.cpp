@@ -1,8 +1,62 @@
 #include "cli/stat_run.h"
 
-#include "engine/my_threads.h"
+#include "engine/archive_path.h"
 
 #include <QEventLoop>
+
+namespace {
+
+// The path of `folder` below `tree` when a walk of `tree` enters it: every part a real name, none hidden.
+bool walkedBelow(const std::string& tree, const std::string& folder, std::string& relative)
+{
+    std::string prefix = tree;
+    if (prefix.empty() || prefix.back() != '/')
+        prefix.push_back('/');
+    if (folder.size() <= prefix.size() || folder.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    relative = folder.substr(prefix.size());
+    std::size_t at = 0;
+    while (at <= relative.size()) {
+        const std::size_t slash = std::min(relative.find('/', at), relative.size());
+        // Empty parts and "." or ".." would name the folder another way; hidden folders are not entered.
+        if (slash == at || relative[at] == '.')
+            return false;
+        at = slash + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<StatWalk> planStatWalks(const std::vector<StatRow>& rows)
+{
+    std::vector<StatWalk> walks;
+    std::vector<std::string> local(rows.size());
+    std::vector<std::ptrdiff_t> walkOf(rows.size(), -1);  // index in walks of a row that walks
+    std::vector<std::size_t> ancestors;                    // rows on the way down to the current one
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const int level = std::max(0, rows[i].level);
+        local[i] = archiveLocalPath(rows[i].data->Pfad).toStdString();
+        if (ancestors.size() > std::size_t(level))
+            ancestors.resize(std::size_t(level));
+        bool measured = false;
+        for (const std::size_t a : ancestors) {
+            std::string relative;
+            if (walkOf[a] < 0 || !walkedBelow(local[a], local[i], relative))
+                continue;
+            walks[std::size_t(walkOf[a])].inner.push_back(i);
+            walks[std::size_t(walkOf[a])].innerRelative.push_back(std::move(relative));
+            measured = true;
+            break;
+        }
+        if (!measured) {
+            walkOf[i] = std::ptrdiff_t(walks.size());
+            walks.push_back({i, {}, {}});
+        }
+        ancestors.push_back(i);
+    }
+    return walks;
+}
 
 StatRun::StatRun(QObject* parent) : QObject(parent) {}
 
@@ -18,46 +72,59 @@ void StatRun::measure(const std::vector<StatRow>& rows, int limit, Progress prog
     m_progress = std::move(progress);
     m_next = 0;
     m_running = m_peak = m_finals = 0;
+    m_limit = qMax(1, limit);
+    m_rows = &rows;
+    m_plan = planStatWalks(rows);
     if (rows.empty())
         return;
 
     QEventLoop loop;
-    std::size_t ended = 0;
-    m_scanners.reserve(rows.size());
-    for (const StatRow& row : rows) {
-        auto* scanner = new TMyThreads({.FPfad = row.data->Pfad,
-                                        .FTobData = row.data,
-                                        .FUnter = row.level > 0,
-                                        .sink = this,
-                                        .sinkContext = this});
-        // finished arrives after the final publication, which was posted before it.
-        connect(scanner, &QThread::finished, this, [this, &ended, &loop, total = rows.size()] {
-            --m_running;
-            if (++ended == total)
-                loop.quit();
-            else
-                startNext();
-        });
-        m_scanners.push_back(scanner);
-    }
-    for (int i = 0; i < qMax(1, limit); ++i)
+    m_loop = &loop;
+    while (m_running < m_limit && m_next < m_plan.size())
         startNext();
     loop.exec();
+    m_loop = nullptr;
 
-    for (TMyThreads* t : m_scanners) {
-        t->wait();  // ended already; this only joins the thread
-        delete t;
-    }
+    for (TMyThreads* t : m_scanners)
+        delete t;  // ended already; this only joins the thread
     m_scanners.clear();
+    m_rows = nullptr;
 }
 
 void StatRun::startNext()
 {
-    if (m_next >= m_scanners.size())
-        return;
+    const std::size_t index = m_next++;
+    const StatWalk& walk = m_plan[index];
+    const StatRow& row = (*m_rows)[walk.row];
+    ScanConfig config {.FPfad = row.data->Pfad,
+                       .FTobData = row.data,
+                       .FUnter = row.level > 0,
+                       .sink = this,
+                       .sinkContext = this};
+    for (std::size_t k = 0; k < walk.inner.size(); ++k)
+        config.FInnen.push_back({walk.innerRelative[k], (*m_rows)[walk.inner[k]].data, (*m_rows)[walk.inner[k]].level > 0});
+    auto* scanner = new TMyThreads(std::move(config));
+    // finished arrives after the final publications, which were posted before it.
+    connect(scanner, &QThread::finished, this, [this, scanner, index] { ended(scanner, index); });
+    m_scanners.push_back(scanner);
     ++m_running;
     m_peak = qMax(m_peak, m_running);
-    m_scanners[m_next++]->resume();
+    scanner->resume();
+}
+
+void StatRun::ended(TMyThreads* scanner, std::size_t walk)
+{
+    scanner->wait();  // joins the thread, so its notes on the inner rows are seen here
+    --m_running;
+    // The rows the walk did not reach are walked on their own; the plan may grow, so copy first.
+    const std::vector<std::size_t> inner = m_plan[walk].inner;
+    for (std::size_t k = 0; k < inner.size(); ++k)
+        if (!scanner->innerMeasured(k))
+            m_plan.push_back({inner[k], {}, {}});
+    while (m_running < m_limit && m_next < m_plan.size())
+        startNext();
+    if (m_running == 0 && m_loop)
+        m_loop->quit();
 }
 
 void StatRun::UpdateLVCaption(double, TTobData*, bool, bool Zwischen)
@@ -66,5 +133,5 @@ void StatRun::UpdateLVCaption(double, TTobData*, bool, bool Zwischen)
         return;
     ++m_finals;
     if (m_progress)
-        m_progress(m_finals, int(m_scanners.size()));
+        m_progress(m_finals, int(m_rows ? m_rows->size() : 0));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/stat_listing.h"
+#include "engine/my_threads.h"
 #include "engine/publication_sink.h"
 
 #include <QObject>
@@ -8,11 +9,26 @@
 #include <functional>
 #include <vector>
 
-class TMyThreads;
+class QEventLoop;
 
-// Measures listed archives with one TMyThreads scanner each, at most `limit` at once, in list order.
-// A freed place is refilled as soon as its scanner has ended; no timer is involved. The scanners publish
-// into the rows' records on the thread this object lives on, so that thread must be the one calling
+// One walk of a measurement: the row it walks and the rows whose folders lie inside its tree.
+struct StatWalk {
+    std::size_t row = 0;
+    std::vector<std::size_t> inner;            // rows measured by this walk too
+    std::vector<std::string> innerRelative;    // their folders below this walk's
+};
+
+// Which rows walk their folders and which take their figures from the walk of a row they lie in. A row
+// (at a level above 0) lies in the tree of an ancestor row that walks, when its local folder is a folder
+// that walk enters (below it, by real, not hidden folders); the outermost such ancestor measures it. Each
+// folder is then walked once. Walks in row order.
+std::vector<StatWalk> planStatWalks(const std::vector<StatRow>& rows);
+
+// Measures listed archives with TMyThreads scanners, at most `limit` at once, in list order; a row whose
+// folder lies inside the tree of a row being walked takes its figures from that walk. A freed place is
+// refilled as soon as its scanner has ended; no timer is involved. A row the walk did not reach after all
+// (its way led through a link or an unreadable folder) is walked on its own afterwards. The scanners
+// publish into the rows' records on the thread this object lives on, so that thread must be the one calling
 // measure() (it runs an event loop until every scanner has ended).
 class StatRun : public QObject, public PublicationSink {
     Q_OBJECT
@@ -32,9 +48,14 @@ public:
 
 private:
     void startNext();
+    void ended(TMyThreads* scanner, std::size_t walk);
 
+    const std::vector<StatRow>* m_rows = nullptr;
+    std::vector<StatWalk> m_plan;
     std::vector<TMyThreads*> m_scanners;
+    QEventLoop* m_loop = nullptr;
     std::size_t m_next = 0;
+    int m_limit = 1;
     int m_running = 0;
     int m_peak = 0;
     int m_finals = 0;

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <unordered_map>
 #include <vector>
 
 std::string_view extensionOf(std::string_view name)
@@ -44,21 +45,39 @@ struct ArchiveWalk::Impl {
         bool enter = false;
     };
 
+    // Figures being gathered, with the last-write times (UTC seconds) of the files that gave FOld and
+    // FNew; those are set with the first valid stamp.
+    struct Tally {
+        ScanFigures* f = nullptr;
+        std::int64_t oldestTime = 0;
+        std::int64_t newestTime = 0;
+        std::size_t depth = 0;  // of the tallied folder; its own entries count as its root's
+    };
+    // An inner folder being walked: its own figures, and where they go once its tree is done.
+    struct Active {
+        ScanFigures figures;
+        Tally tally;
+        const Publish* done = nullptr;
+    };
+
     Impl(ScanFigures& figures, std::int32_t schritt, StopRequested stop, Publish publish)
-        : f(figures), schritt(schritt), stop(std::move(stop)), publish(std::move(publish))
+        : main {&figures}, f(figures), schritt(schritt), stop(std::move(stop)), publish(std::move(publish))
     {
     }
 
+    Tally main;
     ScanFigures& f;
     std::int32_t schritt;
     StopRequested stop;
     Publish publish;
     std::vector<std::unique_ptr<platform::DirReader>> readers;  // one per open level, reused
-    // Last-write times (UTC seconds) of the files that gave FOld and FNew; set with the first valid stamp.
-    std::int64_t oldestTime = 0;
-    std::int64_t newestTime = 0;
     // Local time lies between UTC - 12 h and UTC + 14 h; a day and a bit covers any two offsets.
     static constexpr std::int64_t kOffsetSpan = 27 * 3600;
+    // Inner folders by their path below the walked folder; only with some is that path kept in `at`.
+    std::unordered_multimap<std::string, Publish> inner;
+    std::string at;
+    std::size_t depth = 0;                        // of the folder whose entries are being counted
+    std::vector<std::unique_ptr<Active>> active;  // inner folders entered and not yet left, outermost first
     platform::DirReader deep;                                   // lists one deep folder at a time
     std::string relative;  // the deep folder's path below the deepest open level
 
@@ -78,11 +97,22 @@ struct ArchiveWalk::Impl {
         const int error = folder.error();
         if (error == 0 || error == ENOENT || error == ENOTDIR || error == ELOOP)
             return;
-        f.FUnlesbar.append(QFile::decodeName(QByteArray::fromStdString(folder.path())));
+        const QString path = QFile::decodeName(QByteArray::fromStdString(folder.path()));
+        f.FUnlesbar.append(path);
+        for (const auto& a : active)
+            a->figures.FUnlesbar.append(path);
     }
 
     double count(std::string_view name, std::uint64_t bytes, std::int64_t mtime, bool root)
     {
+        for (const auto& a : active)
+            countInto(a->tally, name, bytes, mtime, depth == a->tally.depth);
+        return countInto(main, name, bytes, mtime, root);
+    }
+
+    static double countInto(Tally& t, std::string_view name, std::uint64_t bytes, std::int64_t mtime, bool root)
+    {
+        ScanFigures& f = *t.f;
         const double size = double(bytes);
         const EntryKind kind = entryKind(name);
         f.FSize += size;
@@ -104,7 +134,7 @@ struct ArchiveWalk::Impl {
             // The local time costs more than the rest of an entry. A time well inside the span of the ends
             // found so far (by more than the widest gap between two UTC offsets) lies between them in
             // local time too and cannot move either end.
-            if (f.FNew != 0 && mtime - kOffsetSpan > oldestTime && mtime + kOffsetSpan < newestTime)
+            if (f.FNew != 0 && mtime - kOffsetSpan > t.oldestTime && mtime + kOffsetSpan < t.newestTime)
                 return size;
             // Every valid stamp is compared with both ends, so the newest and the oldest are found
             // whatever order the files come in.
@@ -112,11 +142,11 @@ struct ArchiveWalk::Impl {
             if (stamp != 0) {
                 if (stamp < f.FOld) {
                     f.FOld = stamp;
-                    oldestTime = mtime;
+                    t.oldestTime = mtime;
                 }
                 if (stamp > f.FNew) {
                     f.FNew = stamp;
-                    newestTime = mtime;
+                    t.newestTime = mtime;
                 }
             }
         }
@@ -157,15 +187,55 @@ struct ArchiveWalk::Impl {
 
     double enter(std::size_t parentLevel, std::string_view name)
     {
-        const std::size_t level = parentLevel + 1;
-        if (level >= kOpenLevels)
-            return walkDeep(name);
-        platform::DirReader& child = reader(level);
-        if (!child.openChild(*readers[parentLevel], name)) {
-            noteFailure(child);
-            return 0;
+        return inside(name, [&] {
+            const std::size_t level = parentLevel + 1;
+            if (level >= kOpenLevels)
+                return walkDeep(name);
+            platform::DirReader& child = reader(level);
+            if (!child.openChild(*readers[parentLevel], name)) {
+                noteFailure(child);
+                return 0.0;
+            }
+            return walkOpen(level, false);
+        });
+    }
+
+    // Walks a sub-folder of the folder being counted; inner folders among the way get their figures.
+    template <class Walk>
+    double inside(std::string_view name, Walk&& walk)
+    {
+        ++depth;
+        if (inner.empty()) {
+            const double total = walk();
+            --depth;
+            return total;
         }
-        return walkOpen(level, false);
+        const std::size_t mark = at.size();
+        if (!at.empty())
+            at.push_back('/');
+        at.append(name);
+        const std::size_t outer = active.size();
+        const auto [first, last] = inner.equal_range(at);
+        for (auto it = first; it != last; ++it) {
+            auto a = std::make_unique<Active>();
+            a->figures.FZwischen = true;
+            a->tally = {&a->figures, 0, 0, depth};
+            a->done = &it->second;
+            active.push_back(std::move(a));
+        }
+        const double total = walk();
+        // The innermost first, as separate walks would end; a stopped walk leaves them all unfinished.
+        while (active.size() > outer) {
+            if (!stopRequested()) {
+                Active& a = *active.back();
+                a.figures.FZwischen = false;
+                (*a.done)(a.figures);
+            }
+            active.pop_back();
+        }
+        at.resize(mark);
+        --depth;
+        return total;
     }
 
     // A folder below the deepest open level: listed whole and closed first, so that its sub-folders
@@ -192,7 +262,7 @@ struct ArchiveWalk::Impl {
                 break;
             total += count(h.name, h.size, h.mtime, false);
             if (h.enter)
-                total += walkDeep(h.name);
+                total += inside(h.name, [&] { return walkDeep(h.name); });
             if (!step(counter))
                 break;
         }
@@ -207,6 +277,11 @@ ArchiveWalk::ArchiveWalk(std::int32_t schritt, StopRequested stopRequested, Publ
 }
 
 ArchiveWalk::~ArchiveWalk() = default;
+
+void ArchiveWalk::addInner(std::string relative, Publish done)
+{
+    d->inner.emplace(std::move(relative), std::move(done));
+}
 
 double ArchiveWalk::MeasureFolder(const std::string& localPath, bool root)
 {

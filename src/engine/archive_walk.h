@@ -66,6 +66,13 @@ public:
     ArchiveWalk(const ArchiveWalk&) = delete;
     ArchiveWalk& operator=(const ArchiveWalk&) = delete;
 
+    // A folder of the tree, given by its path below the walked folder ("a/b", no "." or ".." parts), whose
+    // own figures are taken from this walk: once its tree has been walked whole, `done` gets the figures
+    // a walk of that folder alone would have given (FZwischen false). It has no interim publications. It is
+    // not called when the walk never entered the folder or was stopped inside it. Several inner folders
+    // may lie inside each other or share a path.
+    void addInner(std::string relative, Publish done);
+
     // Walks the folder at a local path and its sub-folders, adding to figures(); returns the bytes of the
     // tree. A missing folder (or a file in its place) gives 0; one that exists but cannot be listed gives 0
     // too and is noted in FUnlesbar, as is every sub-folder that cannot be listed.

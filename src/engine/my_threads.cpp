@@ -56,6 +56,14 @@ TMyThreads::TMyThreads(ScanConfig config, QObject* parent)
     m_target->record = m_config.FTobData;
     m_target->sink = m_config.sink;
     m_target->unter = m_config.FUnter;
+    for (const InnerArchive& a : m_config.FInnen) {
+        auto target = std::make_shared<Target>();
+        target->record = a.record;
+        target->sink = m_config.sink;
+        target->unter = a.unter;
+        m_inner.push_back(std::move(target));
+    }
+    m_innerDone.assign(m_inner.size(), 0);
     if (m_config.freeOnTerminate)
         connect(this, &QThread::finished, this, &QObject::deleteLater);
 }
@@ -77,6 +85,8 @@ void TMyThreads::resume()
 void TMyThreads::Stop()
 {
     m_target->stop.store(true, std::memory_order_relaxed);
+    for (const auto& target : m_inner)
+        target->stop.store(true, std::memory_order_relaxed);
     requestInterruption();
 }
 
@@ -99,26 +109,32 @@ void TMyThreads::Execute()
         return;
     }
     ArchiveWalk walk(
-        m_config.FSchritt, [this] { return stopRequested(); }, [this](const ScanFigures& f) { publish(f); });
+        m_config.FSchritt, [this] { return stopRequested(); }, [this](const ScanFigures& f) { publish(m_target, f); });
+    for (std::size_t i = 0; i < m_inner.size(); ++i) {
+        walk.addInner(m_config.FInnen[i].relative, [this, i](const ScanFigures& f) {
+            m_innerDone[i] = 1;
+            publish(m_inner[i], f);
+        });
+    }
     walk.figures().FSize = walk.MeasureFolder(archiveLocalPath(m_config.FPfad).toStdString(), true);
     if (!stopRequested())
-        publish(walk.figures());
+        publish(m_target, walk.figures());
     FTerminated = true;
 }
 
-void TMyThreads::publish(const ScanFigures& figures)
+void TMyThreads::publish(const std::shared_ptr<Target>& target, const ScanFigures& figures)
 {
     QObject* context = m_sinkContext.data();
     if (!context)
         return;
     if (context->thread() == QThread::currentThread()) {
-        PublishResult(*m_target, figures);
+        PublishResult(*target, figures);
         return;
     }
     // Posted events to one receiver arrive in the order they were posted, so the record sees the
     // publications in the order the walk made them.
     QMetaObject::invokeMethod(
-        context, [target = m_target, figures] { PublishResult(*target, figures); }, Qt::QueuedConnection);
+        context, [target, figures] { PublishResult(*target, figures); }, Qt::QueuedConnection);
 }
 
 void TMyThreads::PublishResult(const Target& target, const ScanFigures& figures)

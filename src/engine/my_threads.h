@@ -8,8 +8,17 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
+#include <vector>
 
 class PublicationSink;
+
+// An archive whose folder lies inside the scanner's tree: its figures come from the scanner's walk.
+struct InnerArchive {
+    std::string relative;               // its folder below the scanner's, "a/b"
+    std::shared_ptr<TTobData> record;   // its row
+    bool unter = true;
+};
 
 // Everything a scanner is told, given whole when it is created.
 struct ScanConfig {
@@ -21,6 +30,7 @@ struct ScanConfig {
     bool freeOnTerminate = false;           // the thread object deletes itself (on its owner's thread) when done
     PublicationSink* sink = nullptr;        // told of each publication once the record holds it; may be null
     QObject* sinkContext = nullptr;         // publications run on its thread; without one nothing is published
+    std::vector<InnerArchive> FInnen {};    // rows measured by this walk too, each with one final publication
 };
 
 // Measures one archive folder tree on a thread of its own and publishes the figures into its row's record.
@@ -47,6 +57,10 @@ public:
     void Stop();
     bool stopRequested() const;
 
+    // After the thread has ended: whether FInnen[i] got its final publication (false where the walk never
+    // reached its folder, e.g. behind a link or an unreadable folder, or was stopped).
+    bool innerMeasured(std::size_t i) const { return i < m_innerDone.size() && m_innerDone[i]; }
+
     // Read by the scheduler from another thread: the scanner has started / has made its final publication.
     std::atomic<bool> FTerminated {false};
     std::atomic<bool> FEinmal {false};
@@ -58,12 +72,14 @@ private:
     struct Target;
 
     void Execute();
-    void publish(const ScanFigures& figures);
+    void publish(const std::shared_ptr<Target>& target, const ScanFigures& figures);
     // Copies published figures into the row and tells the sink; on the sink context's thread.
     static void PublishResult(const Target& target, const ScanFigures& figures);
 
     const ScanConfig m_config;
     std::shared_ptr<Target> m_target;  // shared with publications on their way, which may outlive the scanner
+    std::vector<std::shared_ptr<Target>> m_inner;  // FInnen's rows
+    std::vector<char> m_innerDone;
     QPointer<QObject> m_sinkContext;
     bool m_resumed = false;
 };

@@ -304,6 +304,45 @@ TEST_F(StatProgramTest, FiguresMatchAnIndependentCountInBothFormats)
     expectRows(fromCsv(users.out), m_users);
 }
 
+// A sub-archive whose way from its parent's folder leads through a link: the parent's walk never enters
+// links, so that row is walked on its own, with the figures it always had.
+TEST_F(StatProgramTest, ASubArchiveBehindALinkIsWalkedOnItsOwn)
+{
+    const QString elsewhere = QStringLiteral("SRV01:DAVID\\ARCHIVE\\ANDERSWO");
+    gen::ArchiveOptions o;
+    o.messages = 9;
+    o.attachments = 4;
+    const gen::ArchiveFigures target = generate(elsewhere, o, 41);
+    const std::string to = local(elsewhere).toStdString();
+    fs::create_directory_symlink(to, local(m_users[1].path).toStdString() + "/verweis");
+    const QString sub = m_users[1].path + QStringLiteral("\\verweis");
+
+    QFile file(m_server + QStringLiteral("/server.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QJsonObject top = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
+    QJsonObject root = top.value(QStringLiteral("archiveRoot")).toObject();
+    QJsonArray users = root.value(QStringLiteral("subArchives")).toArray();
+    QJsonObject user1 = users[1].toObject();
+    user1.insert(QStringLiteral("subArchives"), QJsonArray {entry(QStringLiteral("Verweis"), sub)});
+    users[1] = user1;
+    root.insert(QStringLiteral("subArchives"), users);
+    top.insert(QStringLiteral("archiveRoot"), root);
+    writeServerJson(QJsonDocument(top).toJson());
+
+    std::vector<Expected> want = m_all;
+    auto user = std::find_if(want.begin(), want.end(), [&](const Expected& e) { return e.path == m_users[1].path; });
+    ASSERT_NE(user, want.end());
+    user->figures.size += to.size();  // the link counts with its own size
+    user->figures.sizeRoot += to.size();
+    want.insert(user + 1, Expected {1, QStringLiteral("Verweis"), sub, target});
+
+    const StatResult r = runStat({QStringLiteral("--server"), m_server, QStringLiteral("--sub"), QStringLiteral("--threads"),
+                                  QStringLiteral("3")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    expectRows(fromCsv(r.out), want);
+}
+
 TEST_F(StatProgramTest, UnreadableFolderIsNamedAndEndsWithOne)
 {
     // A folder in the first user's archive that its owner alone may enter, and nobody else.

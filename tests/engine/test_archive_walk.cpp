@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 namespace fs = std::filesystem;
 
@@ -181,5 +182,93 @@ TEST_F(WalkTest, FoldersThatCannotBeReadAreNamed)
     fs::permissions(a / "geheim", fs::perms::owner_all);
     fs::permissions(bottom / "zu", fs::perms::owner_all);
 }
+
+// What a walk of the folder alone gives, compared field by field with figures taken from another walk.
+void expectSameFigures(const ScanFigures& got, const ScanFigures& alone, const std::string& folder)
+{
+    EXPECT_EQ(got.FSize, alone.FSize) << folder;
+    EXPECT_EQ(got.FSizeRoot, alone.FSizeRoot) << folder;
+    EXPECT_EQ(got.FAnzahlNachrichten, alone.FAnzahlNachrichten) << folder;
+    EXPECT_EQ(got.FAnzahlNachrichtenG, alone.FAnzahlNachrichtenG) << folder;
+    EXPECT_EQ(got.FAnhang, alone.FAnhang) << folder;
+    EXPECT_EQ(got.FAnhangG, alone.FAnhangG) << folder;
+    EXPECT_EQ(got.FNew, alone.FNew) << folder;
+    EXPECT_EQ(got.FOld, alone.FOld) << folder;
+    EXPECT_EQ(got.FAnhangSize, alone.FAnhangSize) << folder;
+    EXPECT_EQ(got.FAnhangSizeG, alone.FAnhangSizeG) << folder;
+    EXPECT_EQ(got.FUnlesbar, alone.FUnlesbar) << folder;
+    EXPECT_EQ(got.FZwischen, alone.FZwischen) << folder;
+}
+
+ScanFigures walkAlone(const std::string& folder)
+{
+    ArchiveWalk walk(100, {}, {});
+    walk.figures().FSize = walk.MeasureFolder(folder, true);
+    return walk.figures();
+}
+
+struct InnerShape {
+    const char* name;
+    int messages;
+    int folders;
+    int depth;
+    int chain;  // >0: a chain of this many folders below the archive as well, deeper than the open levels
+};
+
+class InnerFolders : public ::testing::TestWithParam<InnerShape> {};
+
+// Every folder the walk enters, as an inner folder of one walk of the whole tree (twice for one of them):
+// each gets exactly the figures of a walk of it alone, once, and the tree's own figures stay the same.
+TEST_P(InnerFolders, EveryFolderGetsTheFiguresOfAWalkOfItAlone)
+{
+    const InnerShape shape = GetParam();
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const fs::path top = fs::path(tmp.path().toStdString()) / "A";
+    gen::ArchiveOptions o;
+    o.messages = shape.messages;
+    o.attachments = shape.messages / 3;
+    o.folders = shape.folders;
+    o.depth = shape.depth;
+    o.trickyNames = true;
+    gen::generateArchive(top, o, 17);
+    if (shape.chain > 0)
+        hostile::makeChain((top / "kette").string(), shape.chain, "k", 7);
+
+    std::vector<std::string> folders;
+    for (auto it = fs::recursive_directory_iterator(top); it != fs::recursive_directory_iterator(); ++it) {
+        if (it->path().filename().string().front() == '.') {
+            it.disable_recursion_pending();  // the walk counts hidden folders but never enters them
+            continue;
+        }
+        if (it->is_directory() && !it->is_symlink())
+            folders.push_back(fs::relative(it->path(), top).string());
+    }
+    ASSERT_GT(folders.size(), 1u);
+
+    ArchiveWalk walk(100, {}, {});
+    std::map<std::string, std::vector<ScanFigures>> got;
+    for (const std::string& f : folders)
+        walk.addInner(f, [&got, f](const ScanFigures& figures) { got[f].push_back(figures); });
+    walk.addInner(folders.back(), [&got](const ScanFigures& figures) { got["second"].push_back(figures); });
+    walk.addInner(".cache", [&got](const ScanFigures& figures) { got[".cache"].push_back(figures); });
+    walk.figures().FSize = walk.MeasureFolder(top.string(), true);
+
+    expectSameFigures(walk.figures(), walkAlone(top.string()), "the tree");
+    for (const std::string& f : folders) {
+        ASSERT_EQ(got[f].size(), 1u) << f;
+        expectSameFigures(got[f].front(), walkAlone((top / f).string()), f);
+    }
+    ASSERT_EQ(got["second"].size(), 1u);
+    expectSameFigures(got["second"].front(), got[folders.back()].front(), "second");
+    EXPECT_EQ(got.count(".cache"), 0u);
+    if (shape.chain > 0)
+        hostile::removeBelow((top / "kette").string());
+}
+
+INSTANTIATE_TEST_SUITE_P(Walk, InnerFolders,
+                         ::testing::Values(InnerShape {"wide", 30, 9, 1, 0}, InnerShape {"deep", 12, 1, 7, 0},
+                                           InnerShape {"bushy", 130, 3, 3, 0}, InnerShape {"chain", 2, 1, 1, 40}),
+                         [](const ::testing::TestParamInfo<InnerShape>& info) { return std::string(info.param.name); });
 
 }  // namespace
