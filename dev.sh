@@ -17,6 +17,7 @@ PACKAGES=(
   fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
   poppler-utils unzip
   p7zip-full python3-minimal
+  clang libclang-rt-14-dev
 )
 
 as_root() {
