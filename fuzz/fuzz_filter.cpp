@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(passing == 1, QStringLiteral("%1 of > < = pass for %2 and %3").arg(passing).arg(megabytes).arg(rest));
 
         // A plain decimal number in range is read as itself.
-        static const QRegularExpression plain(QStringLiteral("^ *[+-]?[0-9]+$"));
+        static const QRegularExpression plain(QStringLiteral("\\A *[+-]?[0-9]+\\z"));
         bool ok = false;
         const int value = rest.trimmed().toInt(&ok, 10);
         if (ok && plain.match(rest).hasMatch())
