@@ -18,6 +18,7 @@ PACKAGES=(
   poppler-utils unzip
   p7zip-full python3-minimal
   clang libclang-rt-14-dev
+  fuse3 libfuse3-dev
 )
 
 as_root() {
