@@ -1,6 +1,7 @@
 #include "export/export_cli.h"
 
 #include "platform/command_line.h"
+#include "platform/excerpt.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -51,7 +52,7 @@ ExportCliParse parseExportOptions(const QStringList& arguments)
                     o.fax = true;
                 else
                     return QStringLiteral("--types kennt %1 nicht (mail, link, fax).")
-                        .arg(t.isEmpty() ? QStringLiteral("\"\"") : t);
+                        .arg(t.isEmpty() ? QStringLiteral("\"\"") : platform::excerpt(t));
             }
             return QString();
         })
