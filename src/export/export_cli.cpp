@@ -21,7 +21,6 @@ ExportCliParse parseExportOptions(const QStringList& arguments)
     platform::UsageTexts texts{QStringLiteral("Unbekannte Angabe: %1"), QStringLiteral("Unbekannte Angabe: %1"),
                                QStringLiteral("%1 braucht einen Wert."), QStringLiteral("%1 nimmt keinen Wert.")};
     texts.emptyIsMissing = true;
-    texts.excerptArguments = false;
     platform::CommandLine line(texts);
     line.alone({QStringLiteral("--help"), QStringLiteral("-h")}, o.help)
         .flag(QStringLiteral("--sub"), o.sub)
