@@ -19,6 +19,7 @@ PACKAGES=(
   fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
   poppler-utils unzip
   p7zip-full python3-minimal
+  clang libclang-rt-14-dev
   fuse3 libfuse3-dev
 )
 

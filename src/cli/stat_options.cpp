@@ -20,7 +20,7 @@ StatOptionsResult parseStatOptions(const QStringList& arguments)
             else if (*value == QLatin1String("top"))
                 o.types = StatTypesScope::Top;
             else
-                return QStringLiteral("--types nimmt keinen Wert oder =top, nicht \"%1\"").arg(*value);
+                return QStringLiteral("--types nimmt keinen Wert oder =top, nicht \"%1\"").arg(excerpt(*value));
             return QString();
         })
         .value(QStringLiteral("--server"), [&o](const QString& value) {

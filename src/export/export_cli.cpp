@@ -1,6 +1,7 @@
 #include "export/export_cli.h"
 
 #include "platform/command_line.h"
+#include "platform/excerpt.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -20,7 +21,6 @@ ExportCliParse parseExportOptions(const QStringList& arguments)
     platform::UsageTexts texts{QStringLiteral("Unbekannte Angabe: %1"), QStringLiteral("Unbekannte Angabe: %1"),
                                QStringLiteral("%1 braucht einen Wert."), QStringLiteral("%1 nimmt keinen Wert.")};
     texts.emptyIsMissing = true;
-    texts.excerptArguments = false;
     platform::CommandLine line(texts);
     line.alone({QStringLiteral("--help"), QStringLiteral("-h")}, o.help)
         .flag(QStringLiteral("--sub"), o.sub)
@@ -51,7 +51,7 @@ ExportCliParse parseExportOptions(const QStringList& arguments)
                     o.fax = true;
                 else
                     return QStringLiteral("--types kennt %1 nicht (mail, link, fax).")
-                        .arg(t.isEmpty() ? QStringLiteral("\"\"") : t);
+                        .arg(t.isEmpty() ? QStringLiteral("\"\"") : platform::excerpt(t));
             }
             return QString();
         })

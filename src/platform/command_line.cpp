@@ -47,7 +47,8 @@ CommandLine& CommandLine::optionalValue(const QString& name, OptionalCheck apply
 
 QString CommandLine::cite(const QString& argument) const
 {
-    return m_texts.excerptArguments ? excerpt(argument) : argument;
+    // Only up to the excerpt's limit: an argument of megabytes must not come back as a reason of megabytes.
+    return excerpt(argument);
 }
 
 QString CommandLine::parse(const QStringList& arguments) const

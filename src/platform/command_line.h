@@ -16,7 +16,6 @@ struct UsageTexts {
     QString needsValue;        // "--out" at the end of the line (%1: "--out")
     QString takesNoValue;      // "--sub=1" (%1: "--sub")
     bool emptyIsMissing = false;   // "--out=" counts as no value
-    bool excerptArguments = true;  // quote a cited argument only up to platform::excerpt's limit
 };
 
 // The command line of a headless companion: options are declared one line each, then `parse` reads the

@@ -170,7 +170,10 @@ bool saveFile(const QString& path, const QByteArray& bytes, QString* reason)
         say(reason, file.errorString());
         return false;
     }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    // Flushed here and checked: Qt 6.4's commit() ignores a flush that fails (a full disk) and then puts the
+    // empty new file in place of the old one, reporting success.
+    if (file.write(bytes) != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError
+        || !file.commit()) {
         say(reason, file.errorString());
         file.cancelWriting();
         return false;

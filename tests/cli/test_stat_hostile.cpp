@@ -1,5 +1,6 @@
 // arvelo-stat against server folders and outputs as an attacker or a careless user would set them up: archive
-// paths that climb out of shares/, special files in place of server.json, a reader that goes away.
+// paths that climb out of shares/, special files in place of server.json, a reader that goes away, a share that
+// fails in the middle of a walk.
 
 #include "archive_generator.h"
 #include "../platform/special_files.h"
@@ -42,12 +43,15 @@ struct Outcome {
 
 // Runs arvelo-stat. `inChild` runs in the child before the program starts. A run that has not ended after
 // `patience` is killed.
-Outcome runStat(const QStringList& args, const std::function<void()>& inChild = {}, int patience = 60000)
+Outcome runStat(const QStringList& args, const std::function<void()>& inChild = {}, int patience = 60000,
+                const QStringList& extraEnvironment = {})
 {
     ensureApp();
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("ARVELO_SERVER"));
+    for (const QString& pair : extraEnvironment)
+        env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
     // Should reading ever run away again, the run ends at a bounded size instead of taking the machine.
     const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
     env.insert(QStringLiteral("ASAN_OPTIONS"),
@@ -196,4 +200,49 @@ TEST(StatOutput, AClosedPipeIsOutputThatCouldNotBeWritten)
     EXPECT_FALSE(r.crashed) << "killed by a signal";
     EXPECT_EQ(r.exitCode, 74);
     EXPECT_TRUE(r.err.contains("Die Ausgabe konnte nicht geschrieben werden.")) << r.err.constData();
+}
+
+// A share that fails in the middle of a walk: a folder whose listing breaks off with EIO after its first batch,
+// a folder that vanishes between being listed and being opened. The run ends on its own, every figure read
+// before the failure is kept, and the broken folder is named and counted as an unreadable one; a vanished
+// folder was simply not there.
+TEST(StatFailingShare, FoldersThatFailMidWalkAreCountedAndTheFiguresSoFarKept)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString server = tmp.filePath(QStringLiteral("server"));
+    const QString user = server + QStringLiteral("/shares/SRV/DAVID/ARCHIVE/USER/");
+    archiveFolder(user + QStringLiteral("0000A001"), 3);
+    archiveFolder(user + QStringLiteral("0000A001/KAPUTT"), 4);     // listed, then EIO
+    archiveFolder(user + QStringLiteral("0000B002"), 6);
+    archiveFolder(user + QStringLiteral("0000B002/WEG"), 7);        // gone when opened
+    archiveFolder(user + QStringLiteral("0000C003/KAPUTT"), 8);      // the archive folder's child fails at once
+    writeServerJson(server, QJsonArray {
+        archive(QStringLiteral("A"), QStringLiteral(R"(SRV:DAVID\ARCHIVE\USER\0000A001)")),
+        archive(QStringLiteral("B"), QStringLiteral(R"(SRV:DAVID\ARCHIVE\USER\0000B002)")),
+        archive(QStringLiteral("C"), QStringLiteral(R"(SRV:DAVID\ARCHIVE\USER\0000C003)")),
+    });
+
+    const Outcome r = runStat({QStringLiteral("--server"), server, QStringLiteral("--format"), QStringLiteral("json")},
+                              {}, 60000,
+                              {QStringLiteral("LD_PRELOAD=") + QStringLiteral(ARVELO_FAULT_SHIM),
+                               QStringLiteral("ARVELO_FAULT_EIO=KAPUTT"), QStringLiteral("ARVELO_FAULT_GONE=WEG"),
+                               QStringLiteral("ASAN_OPTIONS=verify_asan_link_order=0")});
+    ASSERT_TRUE(r.ended) << "the run hangs";
+    ASSERT_FALSE(r.crashed) << r.err.constData();
+    EXPECT_EQ(r.exitCode, 1) << r.err.constData();
+    QStringList got;
+    for (const QJsonValue& row : QJsonDocument::fromJson(r.out).array()) {
+        const QJsonObject o = row.toObject();
+        got << QStringLiteral("%1: %2 messages in the tree")
+                   .arg(o.value(QStringLiteral("name")).toString())
+                   .arg(o.value(QStringLiteral("AnzahlNachrichtenG")).toDouble());
+    }
+    // A keeps its own 3 and the 4 its broken folder listed before it failed.
+    EXPECT_EQ(got.join(QLatin1Char('\n')).toStdString(), "A: 7 messages in the tree\n"
+                                                          "B: 6 messages in the tree\n"
+                                                          "C: 8 messages in the tree");
+    EXPECT_EQ(r.err.count("Ordner konnte nicht gelesen werden: "), 2) << r.err.constData();
+    EXPECT_TRUE(r.err.contains("0000A001/KAPUTT")) << r.err.constData();
+    EXPECT_TRUE(r.err.contains("0000C003/KAPUTT")) << r.err.constData();
 }

@@ -57,6 +57,14 @@ TEST(StatOptions, BadUsageIsRefusedWithAReason)
         const StatOptionsResult r = parseStatOptions(list);
         EXPECT_FALSE(r.ok()) << list.join(QLatin1Char(' ')).toStdString();
     }
+    // A reason quotes what was typed only in part: a value of megabytes once came back whole.
+    const QString huge(100000, QLatin1Char('x'));
+    for (const QStringList& args : {QStringList{QStringLiteral("--types=") + huge},
+                                    QStringList{QStringLiteral("--format"), huge}, QStringList{huge}}) {
+        const StatOptionsResult r = parseStatOptions(args);
+        EXPECT_FALSE(r.ok());
+        EXPECT_LT(r.error.size(), 200) << r.error.left(300).toStdString();
+    }
 }
 
 TEST(StatOptions, HelpWinsOverEverythingElse)

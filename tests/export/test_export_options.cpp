@@ -79,6 +79,15 @@ TEST(ExportCommandLine, Options)
         const ExportCliParse r = parse(QString::fromUtf8(b.line));
         EXPECT_TRUE(r.error.contains(QString::fromUtf8(b.message))) << b.line << " -> " << r.error.toStdString();
     }
+    // A reason quotes what was typed only in part: a value of megabytes once came back whole.
+    const QString long_(100000, QLatin1Char('x'));
+    for (const QStringList& args : {QStringList{QStringLiteral("--archive"), QStringLiteral("A"), QStringLiteral("--out"),
+                                                QStringLiteral("/o"), QStringLiteral("--types"), long_},
+                                    QStringList{QStringLiteral("--") + long_}, QStringList{long_}}) {
+        const ExportCliParse huge = parseExportOptions(args);
+        EXPECT_FALSE(huge.ok());
+        EXPECT_LT(huge.error.size(), 200) << huge.error.left(300).toStdString();
+    }
 }
 
 namespace {

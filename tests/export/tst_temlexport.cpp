@@ -1,8 +1,10 @@
 // The export window driven as a user drives it: its controls and their places, the run behind
 // "Exportieren", the ZIP progress, the message boxes, the folder picker and the archive label.
 
+#include "../platform/tiny_file_system.h"
 #include "export/temlexport.h"
 #include "export_fixture.h"
+#include "platform/excerpt.h"
 #include "platform/program_folder.h"
 #include "platform/shell_actions.h"
 #include "ui/status_strip.h"
@@ -18,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <cerrno>
 
 using namespace exporttest;
 
@@ -76,6 +80,7 @@ private slots:
     void zipProgressOnTheStatusStrip();
     void passwordOutsideWindows1252IsRefusedBeforeWriting();
     void failuresAreWarnedAfterTheRun();
+    void fullDiskIsWarnedWithItsReason();
     void statesKeptAndFolderReloadedOnShowing();
     void closeDuringARunWaitsForItsEnd();
     void folderPickerCreatesATypedFolder();
@@ -309,6 +314,28 @@ void TstTEMLExport::failuresAreWarnedAfterTheRun()
     QTest::mouseClick(ui->Button2, Qt::LeftButton);
     QCOMPARE(boxes.texts.size(), 1);
     QVERIFY(boxes.texts.first().contains(QStringLiteral("Export.dat")));
+}
+
+// The disk runs full during a run with ZIP: the window says so with the system's own reason, the same the
+// headless exporter gives, and ends its run as after any other.
+void TstTEMLExport::fullDiskIsWarnedWithItsReason()
+{
+    const TinyFileSystem disk(128 * 1024);
+    if (!disk.mounted())
+        QSKIP(disk.whyNot().c_str());
+    QList<Msg> messages;
+    for (int i = 0; i < 12; ++i)
+        messages << mail(QStringLiteral("Rechnung %1").arg(i), noise(16000, quint32(i + 1)));
+    open(messages);
+    ui->txtExportverzeichnis->setText(disk.path());
+    tick(ui->chkZIP);
+    BoxAnswerer boxes;
+    QTest::mouseClick(ui->Button2, Qt::LeftButton);
+    const QString shown = boxes.texts.join(QStringLiteral("\n---\n"));
+    QVERIFY2(shown.contains(platform::systemErrorText(ENOSPC)), qPrintable(shown));
+    QCOMPARE(ui->lblStatus->text(), QStringLiteral("EML-Export abgeschlossen"));
+    QVERIFY(ui->Button2->isEnabled());
+    QVERIFY(!QFileInfo::exists(disk.filePath(QStringLiteral("EML-Export.zip"))));
 }
 
 void TstTEMLExport::statesKeptAndFolderReloadedOnShowing()

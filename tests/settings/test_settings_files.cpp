@@ -1,5 +1,6 @@
 #include "file_bytes.h"
 #include "../platform/special_files.h"
+#include "../platform/tiny_file_system.h"
 
 #include "platform/program_folder.h"
 #include "settings/color_text.h"
@@ -321,4 +322,33 @@ TEST(SettingsHandOver, ColoursAreReadyToPaint)
     EXPECT_FALSE(h.ShowUhrzeit);
     EXPECT_EQ(h.Farbe1, QColor(0xCE, 0xE7, 0xFB));
     EXPECT_EQ(h.Farbe2, QColor(0xF2, 0xF4, 0xF4));
+}
+
+// A full disk while saving: the save reports it, and the file holds what it held before, whole.
+TEST(FullDisk, PreferenceFilesKeepTheirLastContent)
+{
+    const TinyFileSystem disk(64 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot();
+    const QString settingsFile = disk.filePath(QString::fromLatin1(SettingsFileName));
+    const QString displayFile = disk.filePath(QString::fromLatin1(DisplayPrefsFileName));
+    ASSERT_TRUE(writeSettings(settingsFile, SettingsValues::standard()));
+    ASSERT_TRUE(writeDisplayPrefs(displayFile, DisplayPrefs{true, false, true}));
+    const QByteArray settingsBefore = readBytes(settingsFile);
+    const QByteArray displayBefore = readBytes(displayFile);
+    const QStringList filesBefore = QDir(disk.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+
+    disk.fill();
+    QString why;
+    EXPECT_FALSE(writeSettings(settingsFile, SettingsValues{false, 0x00563412, 0x00FFFFFF}, &why));
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_FALSE(writeDisplayPrefs(displayFile, DisplayPrefs{false, false, false}));
+
+    EXPECT_EQ(readBytes(settingsFile), settingsBefore);
+    EXPECT_EQ(readBytes(displayFile), displayBefore);
+    EXPECT_EQ(readSettings(settingsFile, {}).values, SettingsValues::standard());
+    QStringList filesAfter = QDir(disk.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    filesAfter.removeAll(QStringLiteral(".filler"));
+    filesAfter.removeAll(QStringLiteral(".filler.tail"));
+    EXPECT_EQ(filesAfter, filesBefore);  // nothing temporary left behind
 }
