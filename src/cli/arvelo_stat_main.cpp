@@ -84,6 +84,8 @@ int main(int argc, char* argv[])
 
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
+    if (arguments.contains(QStringLiteral("--version")))
+        return writeAll("arvelo-stat " ARVELO_VERSION "\n") ? statexit::kOk : statexit::kOutput;
     const StatOptionsResult parsed = parseStatOptions(arguments);
     if (!parsed.ok()) {
         say(parsed.error);

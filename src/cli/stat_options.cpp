@@ -123,6 +123,7 @@ QString statHelpText()
         "  --format csv|json CSV nach RFC 4180 mit Kopfzeile (Vorgabe) oder ein JSON-Array von\n"
         "                    Objekten.\n"
         "  -h, --help        diese Hilfe.\n"
+        "  --version         die Version.\n"
         "\n"
         "Spalten (CSV) bzw. Schlüssel (JSON), in dieser Reihenfolge:\n"
         "  level               0 für ein Benutzerarchiv, 1 und mehr für Unterarchive\n"

@@ -82,6 +82,10 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
+    if (arguments.contains(QStringLiteral("--version"))) {
+        std::fputs("arvelo-export " ARVELO_VERSION "\n", stdout);
+        return exportexit::kOk;
+    }
 
     const ExportCliParse parsed = parseExportOptions(arguments);
     if (!parsed.ok()) {

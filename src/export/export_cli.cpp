@@ -125,6 +125,7 @@ QString exportHelpText()
         "  --password-env NAME   ZIP-Passwort aus der Umgebungsvariablen NAME\n"
         "  --password-file DATEI ZIP-Passwort aus der ersten Zeile der Datei (UTF-8)\n"
         "  -h, --help            dieser Text\n"
+        "  --version             die Version\n"
         "\n"
         "Das Passwort steht nie auf der Befehlszeile. Es darf nur Zeichen aus Windows-1252 enthalten.\n"
         "\n"
