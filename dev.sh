@@ -4,6 +4,7 @@
 #   bash dev.sh test   installs what is missing, builds and runs every test
 #   bash dev.sh test-asan  the same with AddressSanitizer and UndefinedBehaviorSanitizer (folder build-asan)
 #   bash dev.sh build  installs what is missing and builds
+#   bash dev.sh package  builds, then makes arvelo_<version>_amd64.deb here with CPack and checks it with lintian
 #   bash dev.sh setup  only installs the Debian packages
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -17,6 +18,7 @@ PACKAGES=(
   fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
   poppler-utils unzip
   p7zip-full python3-minimal
+  librsvg2-bin desktop-file-utils appstream lintian
 )
 
 as_root() {
@@ -59,6 +61,15 @@ case "${1:-}" in
     cmake --build --preset asan
     ctest --preset asan
     ;;
+  package)
+    build
+    rm -f arvelo_*.deb
+    (cd build && cpack -G DEB -B "$PWD/package" >/dev/null)
+    mv build/package/arvelo_*.deb .
+    # Errors fail; warnings are printed (the ones that remain are explained in packaging/CMakeLists.txt).
+    lintian --fail-on error --info arvelo_*.deb
+    ls arvelo_*.deb
+    ;;
   run)
     build
     server="${ARVELO_SERVER:-$PWD/build/bin/demo-server}"
@@ -68,7 +79,7 @@ case "${1:-}" in
     ARVELO_SERVER="$server" exec ./build/bin/arvelo
     ;;
   *)
-    echo "usage: bash dev.sh run|test|test-asan|build|setup" >&2
+    echo "usage: bash dev.sh run|test|test-asan|build|package|setup" >&2
     exit 64
     ;;
 esac
