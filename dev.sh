@@ -67,7 +67,7 @@ case "${1:-}" in
     (cd build && cpack -G DEB -B "$PWD/package" >/dev/null)
     mv build/package/arvelo_*.deb .
     # Errors fail; warnings are printed (the ones that remain are explained in packaging/CMakeLists.txt).
-    lintian --fail-on error --info arvelo_*.deb
+    lintian --fail-on error arvelo_*.deb
     ls arvelo_*.deb
     ;;
   run)
