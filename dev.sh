@@ -62,10 +62,14 @@ case "${1:-}" in
     ctest --preset asan
     ;;
   package)
-    build
+    setup
+    # A build of its own, without tests and benchmarks, which the package does not hold.
+    cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARVELO_BUILD_TESTS=OFF \
+      -DARVELO_BUILD_BENCHMARKS=OFF >/dev/null
+    cmake --build build-package
     rm -f arvelo_*.deb
-    (cd build && cpack -G DEB -B "$PWD/package" >/dev/null)
-    mv build/package/arvelo_*.deb .
+    (cd build-package && cpack -G DEB -B "$PWD/package" >/dev/null)
+    mv build-package/package/arvelo_*.deb .
     # Errors fail; warnings are printed (the ones that remain are explained in packaging/CMakeLists.txt).
     lintian --fail-on error arvelo_*.deb
     ls arvelo_*.deb
