@@ -18,6 +18,7 @@ PACKAGES=(
   fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
   poppler-utils unzip
   p7zip-full python3-minimal
+  fuse3 libfuse3-dev
   librsvg2-bin desktop-file-utils appstream lintian
 )
 

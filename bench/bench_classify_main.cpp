@@ -6,7 +6,7 @@
 
 #include "archive_generator.h"
 #include "classify/type_scan.h"
-#include "classify/windows1252.h"
+#include "platform/windows1252.h"
 #include "platform/unc_path.h"
 
 #include <QCommandLineParser>
@@ -38,7 +38,7 @@ double runScan(const QString& serverPath, const std::map<std::string, int>& expe
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     std::map<std::string, int> found;
     for (const TypeCount& e : result.AnhangListe.entries())
-        found[classify::toWindows1252(e.key).toStdString()] = e.count;
+        found[platform::toWindows1252(e.key).toStdString()] = e.count;
     if (result.failed || found != expected) {
         std::fprintf(stderr, "arvelo-bench-classify: the scan's counts differ from the generator's%s%s\n",
                      result.failed ? ": " : "", qPrintable(result.reason));

@@ -26,6 +26,9 @@ TMyThreads* ScanRun::createScanner(const std::shared_ptr<TTobData>& record, bool
         config.freeOnTerminate = true;
     }
     auto* scanner = new TMyThreads(std::move(config), this);
+    // A run scanner's place is free once its thread has ended (its final publication was posted before).
+    if (!outsideRun)
+        connect(scanner, &QThread::finished, this, &ScanRun::placeFreed);
     return scanner;
 }
 
@@ -132,29 +135,51 @@ void ScanRun::TimerThreadTimer()
     m_timer.stop();
     if (m_ended || !m_started)
         return;
-    // A tick while a pass is still under way (its events are being served): try again with the next one.
+    // A tick while a pass is still under way (its events are being served): that pass makes one more.
     if (m_passThread) {
+        m_passAgain = true;
         if (!m_done)
             m_timer.start();
         return;
     }
     const int load = m_load;
-    m_passThread.reset(QThread::create(
-        [snapshot = ThreadArray, limit = m_limit] { ResumeScanners(snapshot, limit); }));
-    m_passThread->start();
-    // The pass never waits for this thread, so waiting for it here cannot deadlock; publications and input
-    // are served meanwhile. The run may be destroyed in between (it waits for the pass then).
-    const QPointer<ScanRun> self(this);
-    QThread* pass = m_passThread.get();
-    while (!pass->wait(10)) {
-        QCoreApplication::processEvents();
-        if (!self)
-            return;
-    }
-    m_passThread.reset();
-    releaseDiscarded();
+    if (!runPasses())
+        return;
     if (m_started && !m_done && !m_ended && load == m_load)
         m_timer.start();
+}
+
+void ScanRun::placeFreed()
+{
+    if (m_ended || !m_started || m_done)
+        return;
+    if (m_passThread) {
+        m_passAgain = true;
+        return;
+    }
+    runPasses();
+}
+
+bool ScanRun::runPasses()
+{
+    const QPointer<ScanRun> self(this);
+    do {
+        m_passAgain = false;
+        m_passThread.reset(QThread::create(
+            [snapshot = ThreadArray, limit = m_limit] { ResumeScanners(snapshot, limit); }));
+        m_passThread->start();
+        // The pass never waits for this thread, so waiting for it here cannot deadlock; publications and
+        // input are served meanwhile. The run may be destroyed in between (it waits for the pass then).
+        QThread* pass = m_passThread.get();
+        while (!pass->wait(10)) {
+            QCoreApplication::processEvents();
+            if (!self)
+                return false;
+        }
+        m_passThread.reset();
+    } while (m_passAgain && m_started && !m_done && !m_ended);
+    releaseDiscarded();
+    return true;
 }
 
 void ScanRun::measureAgain(const std::shared_ptr<TTobData>& record, bool unter)

@@ -55,6 +55,8 @@ public:
 
     // One timer tick of a started run: a pass on a thread of its own, queued calls served meanwhile.
     void TimerThreadTimer();
+    // The time between two ticks; a second unless a test or a benchmark wants the ticks out of the way.
+    void setTickInterval(int ms) { m_timer.setInterval(ms); }
 
     bool TobitDone() const { return m_done; }
     bool isRunning() const { return m_timer.isActive() || m_passThread; }
@@ -108,6 +110,11 @@ private:
     void takeOutOfTotals(UserRow& row);
     void countFinal(UserRow& row);
     void finish();
+    // A run scanner ended, so its place is free: a pass at once instead of at the next tick.
+    void placeFreed();
+    // Runs passes on a thread of their own while queued calls are served, one more whenever a place was
+    // freed meanwhile. False when the run was destroyed during the wait.
+    bool runPasses();
 
     std::vector<TMyThreads*> ThreadArray;  // entry i belongs to user row i
     std::vector<UserRow> m_users;
@@ -116,6 +123,7 @@ private:
     std::vector<QPointer<TMyThreads>> m_discarded;  // stopped, deleted once no pass can reach them
     QTimer m_timer;                                 // TimerThread
     std::unique_ptr<QThread> m_passThread;          // the pass under way, if any
+    bool m_passAgain = false;                       // a place was freed while a pass was under way
     int m_limit = 7;
     int m_total = 0;
     int m_counted = 0;

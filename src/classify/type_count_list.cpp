@@ -1,6 +1,6 @@
 #include "classify/type_count_list.h"
 
-#include "classify/windows1252.h"
+#include "platform/windows1252.h"
 
 #include <algorithm>
 
@@ -10,12 +10,12 @@ void TypeCountList::count(const QByteArray& keyBytes)
         ++m_entries[std::size_t(*it)].count;
         return;
     }
-    addNew(classify::fromWindows1252(keyBytes), keyBytes);
+    addNew(platform::fromWindows1252(keyBytes), keyBytes);
 }
 
 void TypeCountList::count(const QString& key)
 {
-    addNew(key, classify::toWindows1252(key));
+    addNew(key, platform::toWindows1252(key));
 }
 
 void TypeCountList::addNew(const QString& key, const QByteArray& bytes)
@@ -48,7 +48,7 @@ void TypeCountList::sort()
     m_byBytes.clear();
     m_byFolded.clear();
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        m_byBytes.insert(classify::toWindows1252(m_entries[i].key), int(i));
+        m_byBytes.insert(platform::toWindows1252(m_entries[i].key), int(i));
         m_byFolded.insert(m_entries[i].key.toCaseFolded(), int(i));
     }
 }

@@ -1,6 +1,6 @@
 #include "classify/type_scan.h"
 
-#include "classify/windows1252.h"
+#include "platform/windows1252.h"
 #include "engine/archive_path.h"
 #include "platform/dir_reader.h"
 #include "platform/whole_file.h"
@@ -83,7 +83,7 @@ QString recordName(const char* record, std::size_t length)
 {
     std::string spill;
     const std::string_view name = trimmedName(record, length, spill);
-    return fromWindows1252(name.data(), qsizetype(name.size()));
+    return platform::fromWindows1252(name.data(), qsizetype(name.size()));
 }
 
 void countIndexContent(const char* data, std::size_t size, TypeCountList& list)

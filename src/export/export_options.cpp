@@ -2,11 +2,11 @@
 
 #include "platform/program_folder.h"
 #include "platform/regular_file.h"
+#include "platform/windows1252.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 namespace {
 
@@ -55,10 +55,8 @@ bool writeExportFolder(const QString& path, const QString& folder, QString* reas
 
 std::optional<QByteArray> zipPasswordBytes(const QString& password)
 {
-    QStringEncoder encoder("windows-1252");
-    const QByteArray bytes = encoder.encode(password);
-    QStringDecoder decoder("windows-1252");
-    if (encoder.hasError() || QString(decoder.decode(bytes)) != password || bytes.contains('\0'))
+    std::optional<QByteArray> bytes = platform::toWindows1252Exactly(password);
+    if (bytes && bytes->contains('\0'))
         return std::nullopt;
     return bytes;
 }

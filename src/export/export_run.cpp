@@ -5,11 +5,11 @@
 #include "export/file_ops.h"
 #include "export/file_work.h"
 #include "export/zip_writer.h"
+#include "platform/windows1252.h"
 #include "server/udavid_api.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStringEncoder>
 #include <QUrl>
 
 namespace {
@@ -55,11 +55,8 @@ void ExportTally::fail(const QString& name, const QString& reason)
 
 QByteArray urlFileContent(const QString& url)
 {
-    QStringEncoder encoder("windows-1252");
-    QByteArray address = encoder.encode(url);
-    QStringDecoder decoder("windows-1252");
-    if (encoder.hasError() || QString(decoder.decode(address)) != url)
-        address = QUrl(url).toEncoded();
+    const std::optional<QByteArray> exact = platform::toWindows1252Exactly(url);
+    const QByteArray address = exact ? *exact : QUrl(url).toEncoded();
     return "[DEFAULT]\r\nBASEURL=" + address + "\r\n[InternetShortcut]\r\nURL=" + address + "\r\n";
 }
 

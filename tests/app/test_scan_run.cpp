@@ -131,6 +131,27 @@ TEST_F(ScanRunTest, TwentyUsersWithALimitOfSevenThenOneMeasuredAgain)
     EXPECT_TRUE(near(run.SumAttachment(), expectedAttachments()));
 }
 
+// A scanner that ends frees its place for the next waiting one at once: with the ticks out of the way (an
+// hour apart) one first pass still leads the run to its end.
+TEST_F(ScanRunTest, AFreedPlaceIsRefilledWithoutWaitingForATick)
+{
+    generate(40, 3);
+    ScanRun run;
+    const auto records = load(run);
+    run.setTickInterval(3600 * 1000);
+    run.setThreadLimit(3);
+    run.start();
+    run.TimerThreadTimer();
+    int most = 0;
+    ASSERT_TRUE(waitFor([&] {
+        most = std::max(most, run.runningScanners());
+        return run.TobitDone();
+    }));
+    EXPECT_LE(most, 3);
+    EXPECT_EQ(run.done(), 40);
+    EXPECT_TRUE(near(run.SumTobit(), expectedSize()));
+}
+
 // "Auswahl berechnen" finished before "Berechnung starten": the run still measures and counts that row.
 TEST_F(ScanRunTest, RowMeasuredBeforeTheRunIsCountedInIt)
 {
