@@ -31,14 +31,14 @@ int main(int argc, char* argv[])
 
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    if (arguments.contains(QStringLiteral("--version")))
-        return writeAll("arvelo-stat " ARVELO_VERSION "\n") ? statexit::kOk : statexit::kOutput;
     const StatOptionsResult parsed = parseStatOptions(arguments);
     if (!parsed.ok())
         return companion.usage(parsed.error);
     const StatOptions& options = parsed.options;
     if (options.help)
         return companion.answer(statHelpText());
+    if (options.version)
+        return companion.answer(QStringLiteral("arvelo-stat " ARVELO_VERSION "\n"));
 
     if (!options.server.isEmpty()) {
         const QString folder = options.server;

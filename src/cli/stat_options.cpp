@@ -12,6 +12,7 @@ StatOptionsResult parseStatOptions(const QStringList& arguments)
     platform::CommandLine line({QStringLiteral("Unerwartetes Argument: %1"), QStringLiteral("Unbekannte Option: %1"),
                                 QStringLiteral("%1 braucht einen Wert"), QStringLiteral("%1 nimmt keinen Wert")});
     line.alone({QStringLiteral("--help"), QStringLiteral("-h")}, o.help)
+        .alone({QStringLiteral("--version")}, o.version)
         .flag(QStringLiteral("--sub"), o.sub)
         .optionalValue(QStringLiteral("--types"), [&o](const std::optional<QString>& value) {
             if (!value)

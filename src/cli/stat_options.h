@@ -19,6 +19,7 @@ struct StatOptions {
     StatFormat format = StatFormat::Csv;
     StatTypesScope types = StatTypesScope::None;
     bool help = false;
+    bool version = false;
 };
 
 struct StatOptionsResult {

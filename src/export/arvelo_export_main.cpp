@@ -47,10 +47,6 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    if (arguments.contains(QStringLiteral("--version"))) {
-        std::fputs("arvelo-export " ARVELO_VERSION "\n", stdout);
-        return exportexit::kOk;
-    }
 
     const ExportCliParse parsed = parseExportOptions(arguments);
     if (!parsed.ok())
@@ -58,6 +54,8 @@ int main(int argc, char* argv[])
     const ExportCliOptions& options = parsed.options;
     if (options.help)
         return companion.answer(exportHelpText());
+    if (options.version)
+        return companion.answer(QStringLiteral("arvelo-export " ARVELO_VERSION "\n"));
 
     ExportRequest request;
     request.folder = options.out;

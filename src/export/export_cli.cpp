@@ -23,6 +23,7 @@ ExportCliParse parseExportOptions(const QStringList& arguments)
     texts.excerptArguments = false;
     platform::CommandLine line(texts);
     line.alone({QStringLiteral("--help"), QStringLiteral("-h")}, o.help)
+        .alone({QStringLiteral("--version")}, o.version)
         .flag(QStringLiteral("--sub"), o.sub)
         .flag(QStringLiteral("--display-names"), o.displayNames)
         .flag(QStringLiteral("--zip"), o.zip)
@@ -65,7 +66,7 @@ ExportCliParse parseExportOptions(const QStringList& arguments)
     };
     if (const QString error = line.parse(arguments); !error.isEmpty())
         return fail(error);
-    if (o.help)
+    if (o.help || o.version)
         return result;
     if (o.archive.isEmpty())
         return fail(QStringLiteral("--archive fehlt."));
