@@ -14,6 +14,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev
   qt6-qpa-plugins qt6-translations-l10n
   libzip-dev zlib1g-dev
+  libqt6sql6-sqlite sqlite3
   libgtest-dev libgmock-dev
   fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
   poppler-utils unzip
