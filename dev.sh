@@ -4,6 +4,7 @@
 #   bash dev.sh test   installs what is missing, builds and runs every test
 #   bash dev.sh test-asan  the same with AddressSanitizer and UndefinedBehaviorSanitizer (folder build-asan)
 #   bash dev.sh build  installs what is missing and builds
+#   bash dev.sh package  builds, then makes arvelo_<version>_amd64.deb here with CPack and checks it with lintian
 #   bash dev.sh setup  only installs the Debian packages
 #   bash dev.sh check-windows  compiles every source file with the MinGW-w64 cross compiler (syntax only)
 set -euo pipefail
@@ -21,6 +22,7 @@ PACKAGES=(
   p7zip-full python3-minimal
   clang libclang-rt-14-dev
   fuse3 libfuse3-dev
+  librsvg2-bin desktop-file-utils appstream lintian
 )
 
 # Only for check-windows.
@@ -121,6 +123,19 @@ case "${1:-}" in
     ctest --preset asan
     ;;
   check-windows) check_windows ;;
+  package)
+    setup
+    # A build of its own, without tests and benchmarks, which the package does not hold.
+    cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARVELO_BUILD_TESTS=OFF \
+      -DARVELO_BUILD_BENCHMARKS=OFF >/dev/null
+    cmake --build build-package
+    rm -f arvelo_*.deb
+    (cd build-package && cpack -G DEB -B "$PWD/package" >/dev/null)
+    mv build-package/package/arvelo_*.deb .
+    # Errors fail; warnings are printed (the ones that remain are explained in packaging/CMakeLists.txt).
+    lintian --fail-on error arvelo_*.deb
+    ls arvelo_*.deb
+    ;;
   run)
     build
     server="${ARVELO_SERVER:-$PWD/build/bin/demo-server}"
@@ -130,7 +145,7 @@ case "${1:-}" in
     ARVELO_SERVER="$server" exec ./build/bin/arvelo
     ;;
   *)
-    echo "usage: bash dev.sh run|test|test-asan|build|setup|check-windows" >&2
+    echo "usage: bash dev.sh run|test|test-asan|build|package|setup|check-windows" >&2
     exit 64
     ;;
 esac

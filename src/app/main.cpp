@@ -1,4 +1,5 @@
 #include "app/app_setup.h"
+#include "app/command_line.h"
 #include "app/tform1.h"
 #include "classify/takklassifizierung.h"
 #include "export/temlexport.h"
@@ -8,8 +9,14 @@
 #include <QApplication>
 #include <QScreen>
 
+#include <cstdio>
+
 int main(int argc, char* argv[])
 {
+    if (const std::optional<QByteArray> answer = commandLineAnswer(argc, argv)) {
+        std::fwrite(answer->constData(), 1, std::size_t(answer->size()), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 74;
+    }
     platform::raiseOpenFileLimit();
     QApplication app(argc, argv);
     setUpApplication(app);

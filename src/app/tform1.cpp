@@ -11,6 +11,7 @@
 #include "app/tinfo.h"
 #include "classify/server_type_scan.h"
 #include "classify/takklassifizierung.h"
+#include "demo_server.h"
 #include "engine/archive_path.h"
 #include "engine/scan_scheduler.h"
 #include "export/temlexport.h"
@@ -20,6 +21,7 @@
 #include "reports/table_image_print.h"
 #include "reports/top_ten_archives.h"
 #include "reports/top_ten_types.h"
+#include "server/standin/standin_server.h"
 #include "server/udavid_api.h"
 #include "settings/display_prefs.h"
 #include "settings/teinstellungen.h"
@@ -30,13 +32,16 @@
 #include <QChart>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPieSeries>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QThread>
 
 namespace {
 
@@ -214,6 +219,10 @@ void TForm1::StartenClick()
     m_model->clear();
     ui->Starten->setEnabled(false);
     try {
+        if (const QString folder = standin::demoServerToBuild(); !folder.isEmpty())
+            buildDemoServer(folder);
+        if (m_closing)
+            return;
         LoadUsers();
     } catch (const std::exception& e) {
         if (m_closing)
@@ -230,6 +239,28 @@ void TForm1::showLoadWarning(const QString& reason)
     if (!reason.isEmpty())
         box.setDetailedText(reason);
     box.exec();
+}
+
+void TForm1::buildDemoServer(const QString& folder)
+{
+    ui->StatusBar1->showMessage(
+        QStringLiteral("Der Demo-Server wird einmalig angelegt: %1 ...").arg(QDir::toNativeSeparators(folder)));
+    QString failure;
+    std::unique_ptr<QThread> worker(QThread::create([folder, &failure] {
+        try {
+            demo::buildDemoServer(folder);
+        } catch (const std::exception& e) {
+            failure = QString::fromUtf8(e.what());
+        }
+    }));
+    // The window stays usable meanwhile; "User auslesen" is disabled, so this is not entered twice.
+    QEventLoop loop;
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    ui->StatusBar1->clearMessage();
+    if (!failure.isEmpty())
+        throw ServerError(QStringLiteral("Der Demo-Server konnte nicht angelegt werden: ") + failure);
 }
 
 void TForm1::LoadUsers()

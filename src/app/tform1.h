@@ -111,6 +111,8 @@ private:
     void LoadUsers();
     void bindRun();
     void showLoadWarning(const QString& reason);
+    // Builds the demo server a new user's first log-on needs, on a worker thread, with a line in the status bar.
+    void buildDemoServer(const QString& folder);
     void createPopUp1();
     void applyDisplayPrefs();
     ArchiveNode* focusedNode() const;

@@ -41,6 +41,8 @@ int main(int argc, char* argv[])
     const StatOptions& options = parsed.options;
     if (options.help)
         return companion.answer(statHelpText());
+    if (options.version)
+        return companion.answer(QStringLiteral("arvelo-stat " ARVELO_VERSION "\n"));
 
     if (!options.server.isEmpty()) {
         const QString folder = options.server;

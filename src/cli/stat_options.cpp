@@ -13,6 +13,7 @@ StatOptionsResult parseStatOptions(const QStringList& arguments)
     platform::CommandLine line({QStringLiteral("Unerwartetes Argument: %1"), QStringLiteral("Unbekannte Option: %1"),
                                 QStringLiteral("%1 braucht einen Wert"), QStringLiteral("%1 nimmt keinen Wert")});
     line.alone({QStringLiteral("--help"), QStringLiteral("-h")}, o.help)
+        .alone({QStringLiteral("--version")}, o.version)
         .flag(QStringLiteral("--sub"), o.sub)
         .optionalValue(QStringLiteral("--types"), [&o](const std::optional<QString>& value) {
             if (!value)
@@ -117,6 +118,7 @@ QString statHelpText()
         "  --forget-before DATUM|Nd  nichts messen: Läufe des Servers vor diesem Tag bzw. vor mehr\n"
         "                    als N Tagen löschen, nur ganze Läufe.\n"
         "  -h, --help        diese Hilfe.\n"
+        "  --version         die Version.\n"
         "\n"
         "Spalten (CSV) bzw. Schlüssel (JSON), in dieser Reihenfolge:\n"
         "  level               0 für ein Benutzerarchiv, 1 und mehr für Unterarchive\n"

@@ -28,6 +28,7 @@ struct StatOptions {
     bool runs = false;         // list the recorded runs instead of measuring
     std::optional<QDateTime> forgetBefore;  // forget the runs started before this instead of measuring
     bool help = false;
+    bool version = false;
 };
 
 struct StatOptionsResult {

@@ -54,6 +54,8 @@ int main(int argc, char* argv[])
     const ExportCliOptions& options = parsed.options;
     if (options.help)
         return companion.answer(exportHelpText());
+    if (options.version)
+        return companion.answer(QStringLiteral("arvelo-export " ARVELO_VERSION "\n"));
 
     ExportRequest request;
     request.folder = options.out;

@@ -23,6 +23,7 @@ ExportCliParse parseExportOptions(const QStringList& arguments)
     texts.emptyIsMissing = true;
     platform::CommandLine line(texts);
     line.alone({QStringLiteral("--help"), QStringLiteral("-h")}, o.help)
+        .alone({QStringLiteral("--version")}, o.version)
         .flag(QStringLiteral("--sub"), o.sub)
         .flag(QStringLiteral("--display-names"), o.displayNames)
         .flag(QStringLiteral("--zip"), o.zip)
@@ -65,7 +66,7 @@ ExportCliParse parseExportOptions(const QStringList& arguments)
     };
     if (const QString error = line.parse(arguments); !error.isEmpty())
         return fail(error);
-    if (o.help)
+    if (o.help || o.version)
         return result;
     if (o.archive.isEmpty())
         return fail(QStringLiteral("--archive fehlt."));
@@ -96,6 +97,7 @@ QString exportHelpText()
         "  --password-env NAME   ZIP-Passwort aus der Umgebungsvariablen NAME\n"
         "  --password-file DATEI ZIP-Passwort aus der ersten Zeile der Datei (UTF-8)\n"
         "  -h, --help            dieser Text\n"
+        "  --version             die Version\n"
         "\n"
         "Das Passwort steht nie auf der Befehlszeile. Es darf nur Zeichen aus Windows-1252 enthalten.\n"
         "\n"

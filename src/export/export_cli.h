@@ -23,6 +23,7 @@ struct ExportCliOptions {
     QString passwordEnv;   // the name of an environment variable holding the password
     QString passwordFile;  // a file whose first line is the password
     bool help = false;
+    bool version = false;
 };
 
 struct ExportCliParse {

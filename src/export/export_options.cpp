@@ -15,9 +15,14 @@ constexpr qint64 kMaxRead = 8 * 1024;
 
 }  // namespace
 
-QString exportOptionsPath()
+QString exportOptionsReadPath()
 {
-    return platform::programFolder() + QStringLiteral("Export.dat");
+    return platform::preferenceReadPath(QStringLiteral("Export.dat"));
+}
+
+QString exportOptionsSavePath()
+{
+    return platform::preferenceSavePath(QStringLiteral("Export.dat"));
 }
 
 std::optional<QString> readExportFolder(const QString& path)

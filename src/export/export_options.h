@@ -5,11 +5,13 @@
 
 #include <optional>
 
-// "Export.dat" beside the program: one line, the last export folder, in the system ANSI code page, ended by
+// "Export.dat" beside the program (or in the user's configuration folder where the program's folder cannot be
+// written, see platform/program_folder.h): one line, the last export folder, in the system ANSI code page, ended by
 // CR LF.
 
-// The file's path: the program folder plus "Export.dat".
-QString exportOptionsPath();
+// Where the file is read from and where it is saved.
+QString exportOptionsReadPath();
+QString exportOptionsSavePath();
 
 // The first line of the file; nothing when the file is missing, is no regular file (a FIFO or device is never
 // read) or holds no line. Only the first few KiB are read. A leading byte-order mark chooses the encoding.

@@ -189,7 +189,7 @@ void TEMLExport::ShowFor(const ArchiveSelection& selection)
 
 void TEMLExport::LoadExportOptions()
 {
-    if (const std::optional<QString> folder = readExportFolder(exportOptionsPath()))
+    if (const std::optional<QString> folder = readExportFolder(exportOptionsReadPath()))
         ui->txtExportverzeichnis->setText(*folder);
 }
 
@@ -242,9 +242,10 @@ void TEMLExport::Button2Click()
             ui->txtPasswort->setFocus();
         } else if (!m_account) {
             error = QStringLiteral("Keine Verbindung zum Server: bitte zuerst die User auslesen.");
-        } else if (!writeExportFolder(exportOptionsPath(), folder, &reason)) {
+        } else if (const QString optionsPath = exportOptionsSavePath();
+                   !writeExportFolder(optionsPath, folder, &reason)) {
             error = QStringLiteral("Die Datei %1 konnte nicht geschrieben werden: %2")
-                        .arg(QDir::toNativeSeparators(exportOptionsPath()), reason);
+                        .arg(QDir::toNativeSeparators(optionsPath), reason);
         } else {
             if (request.zip)
                 request.password = *passwordBytes;

@@ -65,6 +65,20 @@ void setApiFactory(ApiFactory factory)
     customFactory = std::move(factory);
 }
 
+QString standin::demoServerToBuild()
+{
+    {
+        QMutexLocker lock(&factoryMutex);
+        if (customFactory)
+            return {};
+    }
+    if (!qEnvironmentVariableIsEmpty("ARVELO_SERVER"))
+        return {};
+    const QString folder = standin::serverFolder();
+    const bool ours = folder == platform::userDataFolder() + QStringLiteral("demo-server");
+    return ours && !QFileInfo::exists(folder + QStringLiteral("/server.json")) ? folder : QString();
+}
+
 std::shared_ptr<Account> LogonAccount()
 {
     std::unique_ptr<DvISEAPI> api;

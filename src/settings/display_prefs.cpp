@@ -1,5 +1,6 @@
 #include "settings/display_prefs.h"
 
+#include "platform/program_folder.h"
 #include "settings/preference_file.h"
 
 namespace settings {
@@ -14,9 +15,14 @@ DisplayPrefs DisplayPrefs::fromNumber(qint64 n)
     return DisplayPrefs{(n & 1) != 0, (n & 2) != 0, (n & 4) != 0};
 }
 
-QString displayPrefsPath()
+QString displayPrefsReadPath()
 {
-    return preferencePath(QString::fromLatin1(DisplayPrefsFileName));
+    return platform::preferenceReadPath(QString::fromLatin1(DisplayPrefsFileName));
+}
+
+QString displayPrefsSavePath()
+{
+    return platform::preferenceSavePath(QString::fromLatin1(DisplayPrefsFileName));
 }
 
 DisplayPrefs readDisplayPrefs(const QString& path)
@@ -35,12 +41,12 @@ bool writeDisplayPrefs(const QString& path, const DisplayPrefs& prefs)
 
 DisplayPrefs loadDisplayPrefs()
 {
-    return readDisplayPrefs(displayPrefsPath());
+    return readDisplayPrefs(displayPrefsReadPath());
 }
 
 bool saveDisplayPrefs(const DisplayPrefs& prefs)
 {
-    return writeDisplayPrefs(displayPrefsPath(), prefs);
+    return writeDisplayPrefs(displayPrefsSavePath(), prefs);
 }
 
 }  // namespace settings

@@ -20,8 +20,10 @@ struct DisplayPrefs {
 
 inline constexpr const char* DisplayPrefsFileName = "Darstellung.dat";
 
-// "Darstellung.dat" in the program folder.
-QString displayPrefsPath();
+// "Darstellung.dat" where it is read from and where it is saved (beside the program or in the user's
+// configuration folder, see platform/program_folder.h).
+QString displayPrefsReadPath();
+QString displayPrefsSavePath();
 
 // The flags a file gives. A missing file, or one that cannot be read or whose first line is no whole number,
 // gives all three flags on, which is also what the menu's check marks start with.
@@ -30,7 +32,7 @@ DisplayPrefs readDisplayPrefs(const QString& path);
 // to the user; false tells the caller.
 bool writeDisplayPrefs(const QString& path, const DisplayPrefs& prefs);
 
-// The same on the file in the program folder: read when the main window is created, written when it closes.
+// The same on the program's own file: read when the main window is created, written when it closes.
 DisplayPrefs loadDisplayPrefs();
 bool saveDisplayPrefs(const DisplayPrefs& prefs);
 

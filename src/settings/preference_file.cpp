@@ -12,11 +12,6 @@ constexpr qint64 kPreferenceReadLimit = 8 * 1024;
 
 }  // namespace
 
-QString preferencePath(const QString& fileName)
-{
-    return platform::programFolder() + fileName;
-}
-
 std::optional<QStringList> readPreferenceLines(const QString& path, QString* reason)
 {
     const std::optional<QByteArray> bytes =

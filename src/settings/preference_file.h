@@ -11,8 +11,6 @@ namespace settings {
 // The small preference files beside the program file: text in the system ANSI code page, no byte-order mark,
 // every line ended by CR LF, always rewritten whole.
 
-// The path of a preference file: the program folder plus the file name.
-QString preferencePath(const QString& fileName);
 
 // The lines of a file (CR LF, LF or CR end a line; a final line end adds no empty line), from its first 8 KiB
 // only. Nothing when the file cannot be read or is no regular file (a FIFO, a device); `reason` then says why.

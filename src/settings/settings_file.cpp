@@ -3,6 +3,7 @@
 #include "settings/preference_file.h"
 
 #include "platform/excerpt.h"
+#include "platform/program_folder.h"
 
 #include <QFileInfo>
 
@@ -41,9 +42,14 @@ SettingsHandOver handOverOf(const SettingsValues& values)
     return SettingsHandOver{values.ShowUhrzeit, paintColor(values.Farbe1), paintColor(values.Farbe2)};
 }
 
-QString settingsPath()
+QString settingsReadPath()
 {
-    return preferencePath(QString::fromLatin1(SettingsFileName));
+    return platform::preferenceReadPath(QString::fromLatin1(SettingsFileName));
+}
+
+QString settingsSavePath()
+{
+    return platform::preferenceSavePath(QString::fromLatin1(SettingsFileName));
 }
 
 QStringList settingsLines(const SettingsValues& values)

@@ -30,8 +30,10 @@ SettingsHandOver handOverOf(const SettingsValues& values);
 
 inline constexpr const char* SettingsFileName = "Einstellungen.dat";
 
-// "Einstellungen.dat" in the program folder.
-QString settingsPath();
+// "Einstellungen.dat" where it is read from and where it is saved (beside the program or in the user's
+// configuration folder, see platform/program_folder.h).
+QString settingsReadPath();
+QString settingsSavePath();
 
 // The file's three lines: "-1" or "0", then the two colour texts.
 QStringList settingsLines(const SettingsValues& values);

@@ -20,7 +20,7 @@ const QString tabReports = QStringLiteral("Reports");
 
 TEinstellungen::TEinstellungen(HandOver handOver, QWidget* parent, const QString& path)
     : QDialog(parent), ui(std::make_unique<Ui::TEinstellungen>()), m_handOver(std::move(handOver)),
-      m_path(path.isEmpty() ? settings::settingsPath() : path)
+      m_path(path)
 {
     ui->setupUi(this);
     // Fixed size with only the system menu and the close box in the title bar.
@@ -74,7 +74,7 @@ void TEinstellungen::setValues(const SettingsValues& values)
 
 void TEinstellungen::FormCreate()
 {
-    const settings::SettingsRead read = settings::readSettings(m_path, values());
+    const settings::SettingsRead read = settings::readSettings(m_path.isEmpty() ? settings::settingsReadPath() : m_path, values());
     setValues(read.values);
     if (!read.ok)
         showMessage(QStringLiteral("Fehler beim Laden der Einstellungen!"), read.reason);
@@ -117,7 +117,7 @@ void TEinstellungen::Button2Click()
     if (m_handOver)
         m_handOver(settings::handOverOf(current));
     QString reason;
-    if (!settings::writeSettings(m_path, current, &reason))
+    if (!settings::writeSettings(m_path.isEmpty() ? settings::settingsSavePath() : m_path, current, &reason))
         showMessage(QStringLiteral("Fehler beim Speichern"), reason);
 }
 

@@ -24,14 +24,14 @@ public:
     // "Speichern".
     using HandOver = std::function<void(const settings::SettingsHandOver&)>;
 
-    // Reads the file at `path` (empty: the file in the program folder) and hands its values over.
+    // Reads the file at `path` (empty: the program's own "Einstellungen.dat", read and saved where the
+    // preference files live) and hands its values over.
     explicit TEinstellungen(HandOver handOver, QWidget* parent = nullptr, const QString& path = {});
     ~TEinstellungen() override;
 
     // What the controls show now.
     settings::SettingsValues values() const;
     void setValues(const settings::SettingsValues& values);
-    QString settingsFile() const { return m_path; }
 
     Ui::TEinstellungen* form() const { return ui.get(); }
 
@@ -52,5 +52,5 @@ private:
 
     std::unique_ptr<Ui::TEinstellungen> ui;
     HandOver m_handOver;
-    QString m_path;
+    QString m_path;  // empty: the program's own file
 };

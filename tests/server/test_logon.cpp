@@ -170,6 +170,36 @@ TEST_F(Logon, ServerFolderFromTheEnvironmentElseBesideTheProgram)
     }
 }
 
+TEST_F(Logon, WithoutAServerBesideTheProgramTheDemoServerInTheUsersDataFolderIsBuiltOnce)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "the data folder is chosen by XDG_DATA_HOME on Linux only";
+#endif
+    QTemporaryDir program, data;
+    platform::setProgramFolder(program.path());
+    const auto restore = qScopeGuard([] { platform::setProgramFolder({}); });
+    const ScopedEnv dataHome("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    const ScopedEnv named("ARVELO_SERVER", std::nullopt);
+    setApiFactory(nullptr);
+
+    const QString folder = data.filePath(QStringLiteral("Arvelo/demo-server"));
+    EXPECT_EQ(QDir::cleanPath(standin::serverFolder()), folder);
+    EXPECT_EQ(QDir::cleanPath(standin::demoServerToBuild()), folder);
+
+    ASSERT_TRUE(copyTree(handmadeServer(), folder));
+    EXPECT_EQ(standin::demoServerToBuild(), QString()) << "built once";
+    EXPECT_EQ(LogonAccount()->GetArchiveRoot(1)->GetSubArchives()->Item(0)->Name(), QStringLiteral("Zoe Adler"));
+    {
+        // A server named or installed by other means is never replaced by a demo.
+        QDir(folder).removeRecursively();
+        const ScopedEnv other("ARVELO_SERVER", QByteArray("/srv/david"));
+        EXPECT_EQ(standin::demoServerToBuild(), QString());
+    }
+    setApiFactory([] { return std::unique_ptr<DvISEAPI>(); });
+    EXPECT_EQ(standin::demoServerToBuild(), QString());
+    setApiFactory(nullptr);
+}
+
 namespace {
 
 class FixedMail : public MailItem {

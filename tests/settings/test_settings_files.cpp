@@ -172,7 +172,7 @@ TEST_F(PreferenceFolder, FaultyDisplayPrefsCountAsMissing)
 TEST_F(PreferenceFolder, FilesLieInTheProgramFolder)
 {
     platform::setProgramFolder(dir.path());
-    EXPECT_EQ(QDir::cleanPath(settingsPath()), QDir::cleanPath(path("Einstellungen.dat")));
+    EXPECT_EQ(QDir::cleanPath(settingsReadPath()), QDir::cleanPath(path("Einstellungen.dat")));
     EXPECT_TRUE(saveDisplayPrefs(DisplayPrefs{true, false, false}));
     EXPECT_EQ(readBytes(path("Darstellung.dat")), QByteArray("1\r\n"));
     EXPECT_EQ(loadDisplayPrefs(), (DisplayPrefs{true, false, false}));

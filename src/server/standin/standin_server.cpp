@@ -386,7 +386,10 @@ QString serverFolder()
     const QString named = qEnvironmentVariable("ARVELO_SERVER");
     if (!named.isEmpty())
         return named;
-    return platform::programFolder() + QStringLiteral("demo-server");
+    const QString beside = platform::programFolder() + QStringLiteral("demo-server");
+    if (QFileInfo::exists(beside + QStringLiteral("/server.json")))
+        return beside;
+    return platform::userDataFolder() + QStringLiteral("demo-server");
 }
 
 std::unique_ptr<DvISEAPI> createStandinApi(const QString& folder)
