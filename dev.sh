@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools
   qt6-qpa-plugins qt6-translations-l10n
   libzip-dev zlib1g-dev
   libgtest-dev libgmock-dev

@@ -227,7 +227,15 @@ private slots:
                  form.form()->lblSizeGesamt->x() + form.form()->lblSizeGesamt->width() + 5);
         QCOMPARE(form.form()->lblArchivID->text(), node->data->Pfad);
         QCOMPARE(form.form()->lblPfad->text(), node->data->FullPath);
-        QCOMPARE(form.form()->Chart1->chart()->title(), QStringLiteral("Anna"));
+        QCOMPARE(form.form()->Chart1->title(), QStringLiteral("Anna"));
+        const QList<ui::PieSlice>& slices = form.form()->Chart1->slices();
+        QCOMPARE(slices.size(), 2);
+        QCOMPARE(slices[0].label, QStringLiteral("Rest"));
+        QCOMPARE(slices[0].value, 1024.0);
+        QCOMPARE(slices[0].colour, QColor(0x00, 0x00, 0xFF));
+        QCOMPARE(slices[1].label, QStringLiteral("Anhänge"));
+        QCOMPARE(slices[1].value, 512.0);
+        QCOMPARE(slices[1].colour, QColor(0x00, 0x80, 0x00));
     }
 
     void contextMenuRulesAndShellActions()
