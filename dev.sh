@@ -5,6 +5,8 @@
 #   bash dev.sh test-asan  the same with AddressSanitizer and UndefinedBehaviorSanitizer (folder build-asan)
 #   bash dev.sh build  installs what is missing and builds
 #   bash dev.sh setup  only installs the Debian packages
+#   bash dev.sh windows  cross-builds for Windows and runs the tests under Wine (tools/windows.sh; long on
+#                        first use: it builds Qt base for Windows into a cache folder)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -19,13 +21,19 @@ PACKAGES=(
   p7zip-full python3-minimal
 )
 
+# What only the Windows build needs (tools/windows.sh): MinGW-w64, Wine, and what fetches and prepares
+# Debian's sources.
+WINDOWS_PACKAGES=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 dpkg-dev tcl xz-utils
+)
+
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-setup() {
+install_missing() {
   local missing=()
-  for p in "${PACKAGES[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   if [ ${#missing[@]} -gt 0 ]; then
@@ -33,6 +41,10 @@ setup() {
     as_root apt-get update -qq
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
   fi
+}
+
+setup() {
+  install_missing "${PACKAGES[@]}"
 }
 
 build() {
@@ -67,8 +79,13 @@ case "${1:-}" in
     fi
     ARVELO_SERVER="$server" exec ./build/bin/arvelo
     ;;
+  windows)
+    shift
+    install_missing "${PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
+    exec bash tools/windows.sh "$@"
+    ;;
   *)
-    echo "usage: bash dev.sh run|test|test-asan|build|setup" >&2
+    echo "usage: bash dev.sh run|test|test-asan|build|setup|windows" >&2
     exit 64
     ;;
 esac
