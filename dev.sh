@@ -15,10 +15,12 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools
   qt6-qpa-plugins qt6-translations-l10n
   libzip-dev zlib1g-dev
+  libqt6sql6-sqlite sqlite3
   libgtest-dev libgmock-dev
   fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
   poppler-utils unzip
   p7zip-full python3-minimal
+  fuse3 libfuse3-dev
 )
 
 # What only the Windows build needs (tools/windows.sh): MinGW-w64, Wine, and what fetches and prepares

@@ -84,6 +84,7 @@ void ScanRun::beginLoad(int users)
     m_sumTobit = m_sumAttachment = m_maxSize = 0;
     m_done = false;
     m_started = false;
+    m_subFinals.clear();
     emit loadReset();
     emit progressChanged(0, m_total);
     emit maxSizeChanged(0);
@@ -110,6 +111,8 @@ void ScanRun::start()
     m_sumTobit = m_sumAttachment = 0;
     m_done = false;
     m_started = true;
+    m_runStartedAt = QDateTime::currentDateTimeUtc();
+    m_subFinals.clear();
     for (std::size_t i = 0; i < ThreadArray.size(); ++i) {
         UserRow& row = m_users[i];
         row.counted = false;
@@ -230,6 +233,8 @@ void ScanRun::UpdateLVCaption(double Size, TTobData* TmpData, bool Unter, bool Z
         emit maxSizeChanged(m_maxSize);
     }
     emit recordPublished(TmpData);
+    if (Unter && !Zwischen && m_started)
+        m_subFinals.insert(TmpData);
     if (Unter || Zwischen)
         return;
     const auto it = m_userIndex.find(TmpData);

@@ -3,6 +3,7 @@
 #include "engine/publication_sink.h"
 #include "engine/tob_data.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -10,6 +11,7 @@
 
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class QThread;
@@ -67,6 +69,10 @@ public:
     double MaxSize() const { return m_maxSize; }
     // Run scanners that have started and not ended.
     int runningScanners() const;
+    // When "Berechnung starten" began the present run (UTC); invalid before the first.
+    const QDateTime& runStartedAt() const { return m_runStartedAt; }
+    // Sub-archive records whose final result arrived since the present run began: measured in that run.
+    bool subArchiveMeasuredInRun(const TTobData* record) const { return m_subFinals.count(record) > 0; }
     // The run scanners, entry i for user row i; null where loading stopped before the row.
     const std::vector<TMyThreads*>& scanners() const { return ThreadArray; }
 
@@ -132,6 +138,8 @@ private:
     double m_maxSize = 0;
     bool m_done = false;
     bool m_started = false;  // "Berechnung starten" was given for this load
+    QDateTime m_runStartedAt;
+    std::unordered_set<const TTobData*> m_subFinals;
     bool m_ended = false;
     int m_load = 0;  // changes with every load, so a pass of an earlier one ends its ticks
 };

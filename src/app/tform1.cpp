@@ -4,16 +4,22 @@
 #include "app/detail_panel.h"
 #include "app/filter_matches.h"
 #include "app/general_error.h"
+#include "app/growth_line.h"
+#include "app/history_recorder.h"
 #include "app/scan_run.h"
 #include "app/sub_archives.h"
 #include "app/tinfo.h"
+#include "classify/server_type_scan.h"
 #include "classify/takklassifizierung.h"
 #include "engine/archive_path.h"
 #include "engine/scan_scheduler.h"
 #include "export/temlexport.h"
+#include "history/history_database.h"
 #include "platform/shell_actions.h"
 #include "reports/archive_overview.h"
 #include "reports/table_image_print.h"
+#include "reports/top_ten_archives.h"
+#include "reports/top_ten_types.h"
 #include "server/udavid_api.h"
 #include "settings/display_prefs.h"
 #include "settings/teinstellungen.h"
@@ -27,6 +33,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStatusBar>
 
 namespace {
@@ -65,6 +72,11 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     m_model->setFormats(CellFormats(QLocale(), true));
     m_model->setRowIcons(ui::ImageList1::icon(ui::ImageList1::Person), ui::ImageList1::icon(ui::ImageList1::OpenFolder));
     m_run = new ScanRun(this);
+    m_recorder = new HistoryRecorder(this);
+    connect(m_recorder, &HistoryRecorder::recorded, this, &TForm1::historyRecorded);
+    m_typeScan = new ServerTypeScan(this);
+    connect(m_typeScan, &ServerTypeScan::progress, this, &TForm1::typeScanProgress);
+    connect(m_typeScan, &ServerTypeScan::finished, this, &TForm1::typeScanFinished);
 
     ui->UpDown1->setRange(1, 10);
     ui->UpDown1->setBuddy(ui->txtThreadAnzahl);
@@ -107,6 +119,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     m_anchors.add(ui->Label8, Anchors::Left | Anchors::Bottom);
     m_anchors.add(ui->sFilter, Anchors::Left | Anchors::Bottom);
 
+    // Below "Größe gesamt:".
+    m_growthLine = std::make_unique<GrowthLine>(ui->GroupBox3, 125);
     createPopUp1();
     connect(ui->VTTabelle, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopUp1Popup();
@@ -147,7 +161,14 @@ void TForm1::bindRun()
         ui->lblSumNachrichten->setText(totalsText(sumTobit - sumAttachment));
     });
     // A finished run may be followed by a new load: "User auslesen" is offered again.
-    connect(m_run, &ScanRun::finished, this, [this] { ui->Starten->setEnabled(true); });
+    connect(m_run, &ScanRun::finished, this, [this] {
+        ui->Starten->setEnabled(true);
+        recordRun();
+    });
+    connect(m_run, &ScanRun::runStarted, this, [this] {
+        m_runRecorded = false;
+        m_recordedRun = 0;
+    });
     connect(m_run, &ScanRun::recordPublished, m_model, &ArchiveTableModel::markChanged);
     connect(m_run, &ScanRun::maxSizeChanged, m_model, &ArchiveTableModel::setMaxSize);
 }
@@ -170,6 +191,9 @@ void TForm1::FormCreate()
 void TForm1::StartenClick()
 {
     ++m_loadGeneration;
+    m_typeScan->cancel();
+    m_recordedRun = 0;
+    m_runRecorded = false;
     // The scanners of the earlier load stop before their rows go.
     m_run->beginLoad(0);
     m_model->clear();
@@ -206,6 +230,8 @@ void TForm1::LoadUsers()
         throw ServerError(QStringLiteral("Die Anmeldung am Server ergab kein Konto."));
 
     const std::shared_ptr<ArchiveFolder> archiveRoot = oAccount->GetArchiveRoot(1);
+    m_serverRoot = archiveRoot->Path().toString();
+    openHistory();
     const std::shared_ptr<ArchiveFolders> users = archiveRoot->GetSubArchives();
     const qint32 n = users->Count();
     m_run->beginLoad(n);
@@ -281,6 +307,7 @@ void TForm1::Button3Click()
 void TForm1::closeEvent(QCloseEvent* event)
 {
     m_closing = true;
+    m_typeScan->cancel();
     const DisplayFlags& flags = ui->VTTabelle->displayFlags();
     settings::saveDisplayPrefs({flags.ShowGradient, flags.ShowFrame, flags.ShowBars});
     m_run->shutdown();
@@ -319,8 +346,10 @@ void TForm1::createPopUp1()
     QAction* bersichtUserarchive1 = entry(reports, "bersichtUserarchive1", "Übersicht Userarchive", -1);
     QAction* Listedrucken1 = entry(reports, "Listedrucken1", "Liste drucken (als Bild)", ImageList1::Printer);
     reports->addSeparator();
-    entry(reports, "TopTenArchive1", "Top-Ten Archive", -1)->setEnabled(false);
-    entry(reports, "TopTenDateitypen1", "Top-Ten Dateitypen (Anhang)", -1)->setEnabled(false);
+    TopTenArchive1 = entry(reports, "TopTenArchive1", "Top-Ten Archive", -1);
+    TopTenDateitypen1 = entry(reports, "TopTenDateitypen1", "Top-Ten Dateitypen (Anhang)", -1);
+    TopTenArchive1->setEnabled(false);
+    TopTenDateitypen1->setEnabled(false);
     PopUp1->addSeparator()->setObjectName(QStringLiteral("N2"));
 
     QMenu* format = PopUp1->addMenu(ImageList1::icon(ImageList1::Brush), QStringLiteral("Tabelle formatieren"));
@@ -343,6 +372,8 @@ void TForm1::createPopUp1()
     connect(EMLExport1, &QAction::triggered, this, &TForm1::EMLExport1Click);
     connect(bersichtUserarchive1, &QAction::triggered, this, &TForm1::bersichtUserarchive1Click);
     connect(Listedrucken1, &QAction::triggered, this, &TForm1::Listedrucken1Click);
+    connect(TopTenArchive1, &QAction::triggered, this, &TForm1::TopTenArchive1Click);
+    connect(TopTenDateitypen1, &QAction::triggered, this, &TForm1::TopTenDateitypen1Click);
     connect(Einstellungen1, &QAction::triggered, this, &TForm1::Einstellungen1Click);
 }
 
@@ -382,6 +413,14 @@ void TForm1::PopUp1Popup()
     // Without a focused row the classification entry keeps the state of the last opening.
     if (const ArchiveNode* node = focusedNode())
         An1->setEnabled(node->data->AnhangG != 0 || node->data->Anhang != 0);
+    const bool usersLoaded = !m_model->root()->children.empty();
+    bool historyHasRuns = false;
+    if (usersLoaded && m_history) {
+        const auto runs = m_history->runs(m_serverRoot);
+        historyHasRuns = runs && std::any_of(runs->begin(), runs->end(), [](const auto& r) { return r.figures; });
+    }
+    TopTenArchive1->setEnabled(usersLoaded && (m_run->done() > 0 || historyHasRuns));
+    TopTenDateitypen1->setEnabled(usersLoaded && !m_typeScan->isRunning());
 }
 
 void TForm1::Verzeichnisffnen1Click()
@@ -459,6 +498,7 @@ void TForm1::VTTabelleChange(const QModelIndex& index)
     ui->Chart1->clearSlices();
     ui->Chart1->appendSlice({QStringLiteral("Rest"), t.rest, QColor(0x00, 0x00, 0xFF)});
     ui->Chart1->appendSlice({QStringLiteral("Anhänge"), t.anhaenge, QColor(0x00, 0x80, 0x00)});
+    showGrowth(node);
 }
 
 void TForm1::sFilterChange(const QString& text)

@@ -3,12 +3,17 @@
 #include "app/anchors.h"
 #include "server/archive_selection.h"
 
+#include <QDateTime>
 #include <QPointer>
 #include <QWidget>
 
 #include <memory>
 
 class Account;
+class GrowthLine;
+class HistoryRecorder;
+class QPushButton;
+class ServerTypeScan;
 class ArchiveTableModel;
 class QAction;
 class QColor;
@@ -20,6 +25,10 @@ class TEinstellungen;
 class TEMLExport;
 class TInfo;
 struct ArchiveNode;
+
+namespace history {
+class HistoryDatabase;
+}
 
 namespace Ui {
 class TForm1;
@@ -51,6 +60,10 @@ public:
     Ui::TForm1* form() const { return ui.get(); }
     ArchiveTableModel* tableModel() const { return m_model; }
     ScanRun* scanRun() const { return m_run; }
+    HistoryRecorder* historyRecorder() const { return m_recorder; }
+    ServerTypeScan* typeScan() const { return m_typeScan; }
+    // The history the window reads, null while none is open (none could be, or no users were loaded yet).
+    history::HistoryDatabase* history() const { return m_history.get(); }
 
     // Handlers.
     // "User auslesen": clears the table and loads the users anew.
@@ -79,6 +92,10 @@ public:
     void EMLExport1Click();
     void bersichtUserarchive1Click();
     void Listedrucken1Click();
+    // "Top-Ten Archive": the largest and the fastest-growing archives, and the server's size over the year.
+    void TopTenArchive1Click();
+    // "Top-Ten Dateitypen (Anhang)": counts every user archive's attachment types, then the report.
+    void TopTenDateitypen1Click();
     void Einstellungen1Click();
     void Label11Click();
     // A check item of "Tabelle formatieren" was toggled: the flags follow the check marks.
@@ -97,6 +114,16 @@ private:
     void createPopUp1();
     void applyDisplayPrefs();
     ArchiveNode* focusedNode() const;
+    // The history of runs: opened once users are loaded; a file that cannot be used is reported once.
+    void openHistory();
+    // A finished run with every user row measured goes into the history (off this thread).
+    void recordRun();
+    void historyRecorded(qint64 runId, bool figures, const QString& error);
+    void showGrowth(const ArchiveNode* node);
+    void typeScanProgress(int done, int total);
+    void typeScanFinished(bool cancelled);
+    // A message box that does not hold up the caller (the window goes on; tests are not stopped by it).
+    void tellAboutHistory(const QString& text);
 
     std::unique_ptr<Ui::TForm1> ui;
     ArchiveTableModel* m_model = nullptr;
@@ -107,6 +134,18 @@ private:
     QPointer<TEMLExport> m_emlExport;
     Anchors m_anchors;
     std::shared_ptr<Account> oAccount;
+    QString m_serverRoot;  // the archive root's path as the server gives it: the history's name for the server
+    std::unique_ptr<history::HistoryDatabase> m_history;
+    bool m_historyTried = false;
+    HistoryRecorder* m_recorder = nullptr;
+    qint64 m_recordedRun = 0;   // the run that holds the table's figures, 0 when none does
+    bool m_runRecorded = false; // the present run went into the history already
+    std::unique_ptr<GrowthLine> m_growthLine;
+    ServerTypeScan* m_typeScan = nullptr;
+    std::vector<std::shared_ptr<TTobData>> m_typeScanRecords;  // the user rows the type scan counts
+    bool m_typeScanWithSub = true;
+    QDateTime m_typeScanStarted;
+    QPushButton* m_typeScanCancel = nullptr;
     QString DVWIN_Pfad;
     bool m_sortAscending = true;  // the next header click's direction, shared by every column
     bool m_closing = false;
@@ -115,6 +154,8 @@ private:
     // The context menu and the entries whose state the program changes.
     QMenu* PopUp1 = nullptr;
     QAction* An1 = nullptr;
+    QAction* TopTenArchive1 = nullptr;
+    QAction* TopTenDateitypen1 = nullptr;
     QAction* Farbverlauf1 = nullptr;
     QAction* HintergrundRahmen1 = nullptr;
     QAction* ohneBalken1 = nullptr;

@@ -13,7 +13,9 @@ public:
 
     StatListing run()
     {
-        const std::shared_ptr<ArchiveFolders> users = m_account.GetArchiveRoot(1)->GetSubArchives();
+        const std::shared_ptr<ArchiveFolder> root = m_account.GetArchiveRoot(1);
+        m_listing.root = root->Path().toString();
+        const std::shared_ptr<ArchiveFolders> users = root->GetSubArchives();
         addEntries(*users, 0);
         return std::move(m_listing);
     }

@@ -16,6 +16,7 @@ struct StatRow {
 };
 
 struct StatListing {
+    QString root;                // the archive root's path as the server gives it: the server's name in the history
     std::vector<StatRow> rows;   // server order, each sub-archive right after its parent
     QStringList notes;           // things worth telling the caller that did not stop the listing
 };

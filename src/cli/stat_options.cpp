@@ -1,105 +1,53 @@
 #include "cli/stat_options.h"
 
+#include "platform/command_line.h"
 #include "platform/excerpt.h"
 
 using platform::excerpt;
 
-namespace {
-
-bool isHelp(const QString& arg)
-{
-    return arg == QLatin1String("--help") || arg == QLatin1String("-h");
-}
-
-}  // namespace
-
 StatOptionsResult parseStatOptions(const QStringList& arguments)
 {
     StatOptionsResult result;
-    for (const QString& arg : arguments) {
-        if (isHelp(arg)) {
-            result.options.help = true;
-            return result;
-        }
-    }
-
     StatOptions& o = result.options;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& arg = arguments.at(i);
-        if (!arg.startsWith(QLatin1String("--"))) {
-            result.error = QStringLiteral("Unerwartetes Argument: %1").arg(excerpt(arg));
-            return result;
-        }
-        QString name = arg.mid(2);
-        QString value;
-        bool hasValue = false;
-        if (const qsizetype eq = name.indexOf(QLatin1Char('=')); eq >= 0) {
-            value = name.mid(eq + 1);
-            name.truncate(eq);
-            hasValue = true;
-        }
-        const auto takeValue = [&]() -> bool {
-            if (hasValue)
-                return true;
-            if (i + 1 >= arguments.size()) {
-                result.error = QStringLiteral("--%1 braucht einen Wert").arg(excerpt(name));
-                return false;
-            }
-            value = arguments.at(++i);
-            return true;
-        };
-
-        if (name == QLatin1String("sub")) {
-            if (hasValue) {
-                result.error = QStringLiteral("--sub nimmt keinen Wert");
-                return result;
-            }
-            o.sub = true;
-        } else if (name == QLatin1String("types")) {
-            if (!hasValue) {
+    platform::CommandLine line({QStringLiteral("Unerwartetes Argument: %1"), QStringLiteral("Unbekannte Option: %1"),
+                                QStringLiteral("%1 braucht einen Wert"), QStringLiteral("%1 nimmt keinen Wert")});
+    line.alone({QStringLiteral("--help"), QStringLiteral("-h")}, o.help)
+        .flag(QStringLiteral("--sub"), o.sub)
+        .optionalValue(QStringLiteral("--types"), [&o](const std::optional<QString>& value) {
+            if (!value)
                 o.types = StatTypesScope::Tree;
-            } else if (value == QLatin1String("top")) {
+            else if (*value == QLatin1String("top"))
                 o.types = StatTypesScope::Top;
-            } else {
-                result.error = QStringLiteral("--types nimmt keinen Wert oder =top, nicht \"%1\"").arg(value);
-                return result;
-            }
-        } else if (name == QLatin1String("server")) {
-            if (!takeValue())
-                return result;
-            if (value.isEmpty()) {
-                result.error = QStringLiteral("--server braucht einen Ordner");
-                return result;
-            }
+            else
+                return QStringLiteral("--types nimmt keinen Wert oder =top, nicht \"%1\"").arg(*value);
+            return QString();
+        })
+        .value(QStringLiteral("--server"), [&o](const QString& value) {
+            if (value.isEmpty())
+                return QStringLiteral("--server braucht einen Ordner");
             o.server = value;
-        } else if (name == QLatin1String("threads")) {
-            if (!takeValue())
-                return result;
+            return QString();
+        })
+        .value(QStringLiteral("--threads"), [&o](const QString& value) {
             bool ok = false;
             const int n = value.toInt(&ok);
-            if (!ok || n < 1 || n > kMaxStatThreads || value != value.trimmed()) {
-                result.error = QStringLiteral("--threads erwartet eine ganze Zahl von 1 bis %1, nicht \"%2\"")
-                                   .arg(kMaxStatThreads)
-                                   .arg(excerpt(value));
-                return result;
-            }
+            if (!ok || n < 1 || n > kMaxStatThreads || value != value.trimmed())
+                return QStringLiteral("--threads erwartet eine ganze Zahl von 1 bis %1, nicht \"%2\"")
+                    .arg(kMaxStatThreads)
+                    .arg(excerpt(value));
             o.threads = n;
-        } else if (name == QLatin1String("format")) {
-            if (!takeValue())
-                return result;
-            if (value == QLatin1String("csv")) {
+            return QString();
+        })
+        .value(QStringLiteral("--format"), [&o](const QString& value) {
+            if (value == QLatin1String("csv"))
                 o.format = StatFormat::Csv;
-            } else if (value == QLatin1String("json")) {
+            else if (value == QLatin1String("json"))
                 o.format = StatFormat::Json;
-            } else {
-                result.error = QStringLiteral("--format erwartet csv oder json, nicht \"%1\"").arg(excerpt(value));
-                return result;
-            }
-        } else {
-            result.error = QStringLiteral("Unbekannte Option: %1").arg(excerpt(arg));
-            return result;
-        }
-    }
+            else
+                return QStringLiteral("--format erwartet csv oder json, nicht \"%1\"").arg(excerpt(value));
+            return QString();
+        });
+    result.error = line.parse(arguments);
     return result;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/companion.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -38,9 +40,9 @@ QString statHelpText();
 // Exit codes: success, some figures missing, a failed log-on or server error, bad usage, output that
 // could not be written.
 namespace statexit {
-constexpr int kOk = 0;
-constexpr int kIncomplete = 1;  // written, but figures are missing or incomplete (reasons on stderr)
-constexpr int kServer = 2;
-constexpr int kUsage = 64;
-constexpr int kOutput = 74;
+constexpr int kOk = platform::companionexit::kOk;
+constexpr int kIncomplete = platform::companionexit::kPartly;  // written, but figures are missing or incomplete
+constexpr int kServer = platform::companionexit::kServer;
+constexpr int kUsage = platform::companionexit::kUsage;
+constexpr int kOutput = platform::companionexit::kOutput;
 }  // namespace statexit

@@ -57,3 +57,12 @@ QDateTime DateTextFormat::parse(const QString& text) const
         return QDateTime(date, QTime(0, 0));
     return {};
 }
+
+QString DateTextFormat::isoText(const QString& text) const
+{
+    const QDateTime when = parse(text);
+    if (!when.isValid())
+        return {};
+    // The fields as they were written, without going through a time zone.
+    return when.date().toString(Qt::ISODate) + QLatin1Char('T') + when.time().toString(QStringLiteral("HH:mm:ss"));
+}

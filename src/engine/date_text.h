@@ -17,6 +17,8 @@ public:
     QString format(const QDateTime& dateTime) const;
     // The date-time a text of format() stands for; invalid when it is none.
     QDateTime parse(const QString& text) const;
+    // The same as ISO 8601 local time without a zone, 2016-03-05T14:22:10; empty when it is none.
+    QString isoText(const QString& text) const;
 
 private:
     QLocale m_locale;

@@ -4,38 +4,21 @@
 #include "export/export_cli.h"
 #include "export/export_options.h"
 #include "export/export_run.h"
+#include "platform/companion.h"
 #include "server/standin/standin_server.h"
 #include "server/udavid_api.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-
-#include <cstdio>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
 
 namespace {
-
-void say(const QString& text)
-{
-    std::fprintf(stderr, "arvelo-export: %s\n", text.toLocal8Bit().constData());
-}
 
 // Reports on standard error while it is a terminal: a line that rewrites itself a few times a second.
 class ProgressObserver : public ExportObserver {
 public:
-    explicit ProgressObserver(const ExportCliOptions& options)
-        : m_options(options), m_on(isatty(fileno(stderr)) != 0)
+    ProgressObserver(const ExportCliOptions& options, platform::Companion& companion)
+        : m_options(options), m_companion(companion)
     {
-        m_clock.start();
     }
-    ~ProgressObserver() override { end(); }
 
     bool exportMail() override { return m_options.mail; }
     bool exportLink() override { return m_options.link; }
@@ -44,56 +27,33 @@ public:
 
     void messageExported(int, const QString& status, int exportedCount) override
     {
-        show(QStringLiteral("%1 Nachrichten exportiert; %2").arg(exportedCount).arg(status));
+        m_companion.tick(QStringLiteral("%1 Nachrichten exportiert; %2").arg(exportedCount).arg(status));
     }
     void zipProgress(int percent) override
     {
-        show(QStringLiteral("ZIP-Datei wird geschrieben: %1 %").arg(percent));
-    }
-
-    void end()
-    {
-        if (m_shown)
-            std::fputs("\r\033[K", stderr);
-        m_shown = false;
+        m_companion.tick(QStringLiteral("ZIP-Datei wird geschrieben: %1 %").arg(percent));
     }
 
 private:
-    void show(const QString& text)
-    {
-        if (!m_on || (m_shown && m_clock.elapsed() < 100))
-            return;
-        m_clock.restart();
-        std::fprintf(stderr, "\r\033[Karvelo-export: %s", text.toLocal8Bit().constData());
-        std::fflush(stderr);
-        m_shown = true;
-    }
-
     const ExportCliOptions& m_options;
-    bool m_on;
-    bool m_shown = false;
-    QElapsedTimer m_clock;
+    platform::Companion& m_companion;
 };
 
 }  // namespace
 
 int main(int argc, char* argv[])
 {
+    platform::Companion companion("arvelo-export");
     QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
 
     const ExportCliParse parsed = parseExportOptions(arguments);
-    if (!parsed.ok()) {
-        say(parsed.error);
-        say(QStringLiteral("--help zeigt den Aufruf."));
-        return exportexit::kUsage;
-    }
+    if (!parsed.ok())
+        return companion.usage(parsed.error);
     const ExportCliOptions& options = parsed.options;
-    if (options.help) {
-        std::fputs(exportHelpText().toLocal8Bit().constData(), stdout);
-        return exportexit::kOk;
-    }
+    if (options.help)
+        return companion.answer(exportHelpText());
 
     ExportRequest request;
     request.folder = options.out;
@@ -104,16 +64,16 @@ int main(int argc, char* argv[])
         QString error;
         const std::optional<QString> password = readPassword(options, &error);
         if (!password) {
-            say(error);
+            companion.say(error);
             return exportexit::kUsage;
         }
         if (password->isEmpty()) {
-            say(QStringLiteral("Das Passwort ist leer; ohne Passwort --password-env/--password-file weglassen."));
+            companion.say(QStringLiteral("Das Passwort ist leer; ohne Passwort --password-env/--password-file weglassen."));
             return exportexit::kUsage;
         }
         const std::optional<QByteArray> bytes = zipPasswordBytes(*password);
         if (!bytes) {
-            say(QStringLiteral("Das Passwort enthält Zeichen, die es in Windows-1252 nicht gibt; Windows könnte "
+            companion.say(QStringLiteral("Das Passwort enthält Zeichen, die es in Windows-1252 nicht gibt; Windows könnte "
                                "die ZIP-Datei damit nicht öffnen."));
             return exportexit::kUsage;
         }
@@ -128,20 +88,19 @@ int main(int argc, char* argv[])
     try {
         account = LogonAccount();
     } catch (const ServerError& e) {
-        say(QStringLiteral("Anmeldung am Server fehlgeschlagen: %1").arg(e.reason()));
+        companion.say(QStringLiteral("Anmeldung am Server fehlgeschlagen: %1").arg(e.reason()));
         return exportexit::kServer;
     }
     if (!account) {
-        say(QStringLiteral("Die Anmeldung am Server ergab kein Konto."));
+        companion.say(QStringLiteral("Die Anmeldung am Server ergab kein Konto."));
         return exportexit::kServer;
     }
 
-    ProgressObserver observer(options);
+    ProgressObserver observer(options, companion);
     const ExportOutcome outcome = runExport(*account, request, observer);
-    observer.end();
+    companion.endProgress();
     if (outcome.end != ExportEnd::Completed)
-        say(outcome.error);
-    std::fputs(exportSummary(outcome).toLocal8Bit().constData(), stdout);
-    std::fflush(stdout);
+        companion.say(outcome.error);
+    companion.write(exportSummary(outcome).toLocal8Bit());
     return exitCodeFor(outcome);
 }

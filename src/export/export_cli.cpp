@@ -1,5 +1,7 @@
 #include "export/export_cli.h"
 
+#include "platform/command_line.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -15,87 +17,56 @@ ExportCliParse parseExportOptions(const QStringList& arguments)
 {
     ExportCliParse result;
     ExportCliOptions& o = result.options;
-    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
-        o.help = true;
-        return result;
-    }
+    platform::UsageTexts texts{QStringLiteral("Unbekannte Angabe: %1"), QStringLiteral("Unbekannte Angabe: %1"),
+                               QStringLiteral("%1 braucht einen Wert."), QStringLiteral("%1 nimmt keinen Wert.")};
+    texts.emptyIsMissing = true;
+    texts.excerptArguments = false;
+    platform::CommandLine line(texts);
+    line.alone({QStringLiteral("--help"), QStringLiteral("-h")}, o.help)
+        .flag(QStringLiteral("--sub"), o.sub)
+        .flag(QStringLiteral("--display-names"), o.displayNames)
+        .flag(QStringLiteral("--zip"), o.zip)
+        .text(QStringLiteral("--server"), o.server)
+        .text(QStringLiteral("--archive"), o.archive)
+        .text(QStringLiteral("--out"), o.out)
+        .value(QStringLiteral("--password-env"), [&o](const QString& value) {
+            o.passwordEnv = value;
+            o.passwordFile.clear();
+            return QString();
+        })
+        .value(QStringLiteral("--password-file"), [&o](const QString& value) {
+            o.passwordFile = value;
+            o.passwordEnv.clear();
+            return QString();
+        })
+        .value(QStringLiteral("--types"), [&o](const QString& value) {
+            o.mail = o.link = o.fax = false;
+            for (const QString& type : value.split(QLatin1Char(','))) {
+                const QString t = type.trimmed();
+                if (t == QLatin1String("mail"))
+                    o.mail = true;
+                else if (t == QLatin1String("link"))
+                    o.link = true;
+                else if (t == QLatin1String("fax"))
+                    o.fax = true;
+                else
+                    return QStringLiteral("--types kennt %1 nicht (mail, link, fax).")
+                        .arg(t.isEmpty() ? QStringLiteral("\"\"") : t);
+            }
+            return QString();
+        })
+        .optionalValue(QStringLiteral("--password"), [](const std::optional<QString>&) {
+            return QStringLiteral("Das Passwort gehört nicht auf die Befehlszeile (jeder sieht es in der "
+                                  "Prozessliste): --password-env NAME oder --password-file DATEI.");
+        });
     const auto fail = [&result](const QString& text) {
         result.error = text;
         return result;
     };
-
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        QString name = arguments.at(i);
-        std::optional<QString> inlineValue;
-        if (name.startsWith(QLatin1String("--"))) {
-            if (const qsizetype eq = name.indexOf(QLatin1Char('=')); eq > 0) {
-                inlineValue = name.mid(eq + 1);
-                name = name.left(eq);
-            }
-        }
-        const auto value = [&]() -> std::optional<QString> {
-            if (inlineValue)
-                return inlineValue;
-            if (i + 1 >= arguments.size())
-                return std::nullopt;
-            return arguments.at(++i);
-        };
-        const auto flag = [&](bool& target) {
-            if (inlineValue)
-                return false;
-            target = true;
-            return true;
-        };
-
-        if (name == QLatin1String("--sub")) {
-            if (!flag(o.sub))
-                return fail(QStringLiteral("--sub nimmt keinen Wert."));
-        } else if (name == QLatin1String("--display-names")) {
-            if (!flag(o.displayNames))
-                return fail(QStringLiteral("--display-names nimmt keinen Wert."));
-        } else if (name == QLatin1String("--zip")) {
-            if (!flag(o.zip))
-                return fail(QStringLiteral("--zip nimmt keinen Wert."));
-        } else if (name == QLatin1String("--server") || name == QLatin1String("--archive")
-                   || name == QLatin1String("--out") || name == QLatin1String("--types")
-                   || name == QLatin1String("--password-env") || name == QLatin1String("--password-file")) {
-            const std::optional<QString> v = value();
-            if (!v || v->isEmpty())
-                return fail(QStringLiteral("%1 braucht einen Wert.").arg(name));
-            if (name == QLatin1String("--server")) {
-                o.server = *v;
-            } else if (name == QLatin1String("--archive")) {
-                o.archive = *v;
-            } else if (name == QLatin1String("--out")) {
-                o.out = *v;
-            } else if (name == QLatin1String("--password-env")) {
-                o.passwordEnv = *v;
-                o.passwordFile.clear();
-            } else if (name == QLatin1String("--password-file")) {
-                o.passwordFile = *v;
-                o.passwordEnv.clear();
-            } else {
-                o.mail = o.link = o.fax = false;
-                for (const QString& type : v->split(QLatin1Char(','))) {
-                    const QString t = type.trimmed();
-                    if (t == QLatin1String("mail"))
-                        o.mail = true;
-                    else if (t == QLatin1String("link"))
-                        o.link = true;
-                    else if (t == QLatin1String("fax"))
-                        o.fax = true;
-                    else
-                        return fail(QStringLiteral("--types kennt %1 nicht (mail, link, fax).")
-                                        .arg(t.isEmpty() ? QStringLiteral("\"\"") : t));
-                }
-            }
-        } else if (name == QLatin1String("--password")) {
-            return fail(QStringLiteral("Das Passwort gehört nicht auf die Befehlszeile (jeder sieht es in der "
-                                       "Prozessliste): --password-env NAME oder --password-file DATEI."));
-        } else {
-            return fail(QStringLiteral("Unbekannte Angabe: %1").arg(arguments.at(i)));
-        }
-    }
+    if (const QString error = line.parse(arguments); !error.isEmpty())
+        return fail(error);
+    if (o.help)
+        return result;
     if (o.archive.isEmpty())
         return fail(QStringLiteral("--archive fehlt."));
     if (o.out.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/export_run.h"
+#include "platform/companion.h"
 
 #include <QString>
 #include <QStringList>
@@ -43,11 +44,11 @@ std::optional<QString> readPassword(const ExportCliOptions& options, QString* er
 QString exportSummary(const ExportOutcome& outcome);
 
 namespace exportexit {
-constexpr int kOk = 0;       // everything written; e-mails already there count as fine
-constexpr int kSome = 1;     // some messages could not be written
-constexpr int kServer = 2;   // bad server or archive, or an error that ended the run
-constexpr int kUsage = 64;
-constexpr int kOutput = 74;  // the export folder or the ZIP could not be written
+constexpr int kOk = platform::companionexit::kOk;        // everything written; e-mails already there count as fine
+constexpr int kSome = platform::companionexit::kPartly;  // some messages could not be written
+constexpr int kServer = platform::companionexit::kServer;  // bad server or archive, or an error that ended the run
+constexpr int kUsage = platform::companionexit::kUsage;
+constexpr int kOutput = platform::companionexit::kOutput;  // the export folder or the ZIP could not be written
 }  // namespace exportexit
 
 int exitCodeFor(const ExportOutcome& outcome);

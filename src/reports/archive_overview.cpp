@@ -2,18 +2,11 @@
 
 #include "reports/band_writer.h"
 #include "reports/report_chart.h"
-#include "ui/fonts.h"
+#include "reports/report_preview.h"
 
-#include <QAction>
-#include <QFileDialog>
-#include <QGuiApplication>
-#include <QMessageBox>
 #include <QPageLayout>
 #include <QPainter>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QScreen>
-#include <QToolBar>
 
 namespace reports {
 
@@ -73,14 +66,6 @@ Band chartBand(QPointF at, const QString& caption, std::vector<ChartBar> bars, c
             }};
 }
 
-Band pageFooterBand(const QString& date)
-{
-    return {27, [date](QPainter& p, const QRectF&, int page) {
-                drawTextBox(p, {QRectF(16, 5, 735, 17), QStringLiteral("Seite ") + QString::number(page), 10, false,
-                                Qt::AlignRight | Qt::AlignVCenter, RuleAbove});
-                drawTextBox(p, {QRectF(16, 5, 98, 18), date, 10, false, Qt::AlignLeft | Qt::AlignTop});
-            }};
-}
 
 }  // namespace
 
@@ -105,9 +90,7 @@ void ArchiveOverviewReport::ClearReportTable()
 
 void ArchiveOverviewReport::setUpPrinter(QPrinter& printer)
 {
-    // 5 mm at the sides leave the 751 units of the widest band on the paper; 10 mm above and below.
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(5, 10, 5, 10),
-                                      QPageLayout::Millimeter));
+    setUpReportPrinter(printer);
 }
 
 bool ArchiveOverviewReport::paint(QPrinter& printer, QString* error) const
@@ -133,51 +116,16 @@ bool ArchiveOverviewReport::paint(QPrinter& printer, QString* error) const
 
 bool saveReportPdf(const ArchiveOverviewReport& report, const QString& fileName, QString* error)
 {
-    QPrinter pdf(QPrinter::HighResolution);
-    pdf.setOutputFormat(QPrinter::PdfFormat);
-    pdf.setOutputFileName(fileName);
-    ArchiveOverviewReport::setUpPrinter(pdf);
-    return report.paint(pdf, error);
+    return saveReportPdf([&report](QPrinter& printer, QString* e) { return report.paint(printer, e); }, fileName,
+                         error);
 }
 
 void showArchiveOverview(const std::vector<std::shared_ptr<const TTobData>>& records, QWidget* parent)
 {
-    ui::installFontSubstitutes();
     ArchiveOverviewReport report;
     report.FillReportTable(records);
-
-    // Without an installed printer QPrinter falls back to PDF output, so the preview's print still works.
-    QPrinter printer(QPrinter::HighResolution);
-    ArchiveOverviewReport::setUpPrinter(printer);
-    QPrintPreviewDialog preview(&printer, parent);
-    preview.setWindowTitle(QStringLiteral("Übersicht Userarchive"));
-    // Room for a whole page at a readable zoom.
-    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
-    if (screen)
-        preview.resize(QSize(900, 1000).boundedTo(screen->availableSize()));
-    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&report, &preview](QPrinter* p) {
-        QString error;
-        if (!report.paint(*p, &error))
-            QMessageBox::warning(&preview, QStringLiteral("Warnung"), error);
-    });
-    if (auto* toolbar = preview.findChild<QToolBar*>()) {
-        toolbar->addSeparator();
-        QAction* save = toolbar->addAction(QStringLiteral("Als PDF speichern"));
-        save->setObjectName(QStringLiteral("AlsPdfSpeichern"));
-        QObject::connect(save, &QAction::triggered, &preview, [&report, &preview] {
-            QString fileName = QFileDialog::getSaveFileName(&preview, QStringLiteral("Als PDF speichern"),
-                                                            QStringLiteral("Übersicht Userarchive.pdf"),
-                                                            QStringLiteral("PDF-Dateien (*.pdf)"));
-            if (fileName.isEmpty())
-                return;
-            if (!fileName.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
-                fileName += QStringLiteral(".pdf");
-            QString error;
-            if (!saveReportPdf(report, fileName, &error))
-                QMessageBox::warning(&preview, QStringLiteral("Warnung"), error);
-        });
-    }
-    preview.exec();
+    showReportPreview(QStringLiteral("Übersicht Userarchive"), QStringLiteral("Übersicht Userarchive.pdf"),
+                      [&report](QPrinter& printer, QString* error) { return report.paint(printer, error); }, parent);
     report.ClearReportTable();
 }
 

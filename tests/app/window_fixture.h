@@ -53,6 +53,8 @@ public:
         state->root->name = QStringLiteral("Archiv");
         state->root->path = QStringLiteral("SRV01:DAVID\\ARCHIVE");
         installFakeServer(state);
+        // The window's history goes with the test's folder, never into the user's data folder.
+        qputenv("ARVELO_HISTORY", dir.filePath(QStringLiteral("history.sqlite")).toUtf8());
         platform::setShellLauncher([this](const platform::ShellCommand& c) { launched.append(c); });
     }
     ~ServerOnDisk()

@@ -2,6 +2,7 @@
 // while the archive trees were written.
 
 #include "archive_generator.h"
+#include "as_nobody.h"
 #include "cli/stat_output.h"
 #include "csv_reader.h"
 
@@ -21,7 +22,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include <grp.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -47,8 +47,9 @@ struct StatResult {
 // Exit code of a child that could not give up root.
 constexpr int kNoDrop = 125;
 
+// With `nobody`, the program runs as that user.
 StatResult runStat(const QStringList& args, const QString& serverEnv = {}, const QString& outputFile = {},
-                   bool unprivileged = false)
+                   const clitest::NobodyProgram* nobody = nullptr)
 {
     app();
     QProcess p;
@@ -61,14 +62,13 @@ StatResult runStat(const QStringList& args, const QString& serverEnv = {}, const
     p.setProcessEnvironment(env);
     if (!outputFile.isEmpty())
         p.setStandardOutputFile(outputFile);
-    // As "nobody", whom a mode-000 folder keeps out; root reads every folder.
-    if (unprivileged && ::geteuid() == 0) {
+    if (nobody) {
         p.setChildProcessModifier([] {
-            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            if (!clitest::becomeNobody())
                 ::_exit(kNoDrop);
         });
     }
-    p.start(QStringLiteral(ARVELO_STAT_EXE), args);
+    p.start(nobody ? nobody->path() : QStringLiteral(ARVELO_STAT_EXE), args);
     EXPECT_TRUE(p.waitForFinished(120000)) << "arvelo-stat did not end";
     StatResult r;
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -313,7 +313,16 @@ TEST_F(StatProgramTest, UnreadableFolderIsNamedAndEndsWithOne)
     fs::permissions(secret, fs::perms::none);
     fs::permissions(m_tmp.path().toStdString(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
 
-    const StatResult r = runStat({QStringLiteral("--server"), m_server}, {}, {}, true);
+    // Root reads every folder: the program then runs as nobody.
+    std::optional<clitest::NobodyProgram> nobody;
+    if (::geteuid() == 0) {
+        nobody.emplace(QStringLiteral(ARVELO_STAT_EXE));
+        if (!nobody->reachable(m_server)) {
+            fs::permissions(secret, fs::perms::owner_all);
+            GTEST_SKIP() << nobody->problem().toStdString();
+        }
+    }
+    const StatResult r = runStat({QStringLiteral("--server"), m_server}, {}, {}, nobody ? &*nobody : nullptr);
     fs::permissions(secret, fs::perms::owner_all);
     if (r.exitCode == kNoDrop)
         GTEST_SKIP() << "running as root and cannot give up root: a mode-000 folder keeps nobody out";

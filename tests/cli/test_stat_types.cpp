@@ -1,6 +1,7 @@
 // arvelo-stat --types: the option, the field in both formats, and the real program on generated archives.
 
 #include "archive_generator.h"
+#include "as_nobody.h"
 #include "cli/stat_options.h"
 #include "cli/stat_output.h"
 #include "cli/stat_types.h"
@@ -20,7 +21,6 @@
 #include <filesystem>
 #include <map>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -128,31 +128,20 @@ protected:
         int exitCode = -1;
         QByteArray out, err;
     };
-    Run run(const QStringList& args, bool asNobody = false)
+    // With `nobody`, the program runs as that user.
+    Run run(const QStringList& args, const clitest::NobodyProgram* nobody = nullptr)
     {
         QProcess p;
-        if (asNobody) {
+        if (nobody) {
             p.setChildProcessModifier([] {
-                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                if (!clitest::becomeNobody())
                     ::_exit(99);
             });
         }
-        p.start(QStringLiteral(ARVELO_STAT_EXE), QStringList{"--server", m_tmp.path()} + args);
+        p.start(nobody ? nobody->path() : QStringLiteral(ARVELO_STAT_EXE), QStringList{"--server", m_tmp.path()} + args);
         EXPECT_TRUE(p.waitForFinished(60000));
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
                 p.readAllStandardError()};
-    }
-
-    // Whether the program can be started by the user the failure case runs as (its folder may be private).
-    static bool nobodyCanRun()
-    {
-        const pid_t child = ::fork();
-        if (child == 0) {
-            const bool ok = ::setgid(65534) == 0 && ::setuid(65534) == 0 && ::access(ARVELO_STAT_EXE, X_OK) == 0;
-            ::_exit(ok ? 0 : 1);
-        }
-        int status = 0;
-        return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
 
     // The types object of every row, by user ID, with its key order checked: largest count first.
@@ -210,10 +199,15 @@ TEST_F(StatTypesProgram, UnreadableIndexGivesNullAndExitCodeOne)
         ::chmod(m_tmp.path().toLocal8Bit().constData(), 0755);
     }
 
-    if (root && !nobodyCanRun())
-        GTEST_SKIP() << "an ordinary user cannot reach " << ARVELO_STAT_EXE;
+    std::optional<clitest::NobodyProgram> nobody;
+    if (root) {
+        nobody.emplace(QStringLiteral(ARVELO_STAT_EXE));
+        if (!nobody->reachable(m_tmp.path()))
+            GTEST_SKIP() << nobody->problem().toStdString();
+    }
+    const clitest::NobodyProgram* as = nobody ? &*nobody : nullptr;
 
-    const Run r = run({"--types", "--format", "json"}, root);
+    const Run r = run({"--types", "--format", "json"}, as);
     EXPECT_EQ(r.exitCode, 1) << r.err.constData();
     EXPECT_TRUE(r.err.contains(QByteArray::fromStdString(locked.string()))) << r.err.constData();
     const auto types = typesOf(r.out);
@@ -221,6 +215,6 @@ TEST_F(StatTypesProgram, UnreadableIndexGivesNullAndExitCodeOne)
     EXPECT_EQ(types.at("00A10001"), m_figures["00A10001"].typesTree);
 
     // The locked file lies in a sub-folder: the archive folder alone still reads.
-    const Run top = run({"--types=top"}, root);
+    const Run top = run({"--types=top"}, as);
     EXPECT_EQ(top.exitCode, 0) << top.err.constData();
 }
