@@ -7,12 +7,14 @@
 #   bash dev.sh package  builds, then makes arvelo_<version>_amd64.deb here with CPack and checks it with lintian
 #   bash dev.sh setup  only installs the Debian packages
 #   bash dev.sh check-windows  compiles every source file with the MinGW-w64 cross compiler (syntax only)
+#   bash dev.sh windows  cross-builds for Windows and runs the tests under Wine (tools/windows.sh; long on
+#                        first use: it builds Qt base for Windows into a cache folder)
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools
   qt6-qpa-plugins qt6-translations-l10n
   libzip-dev zlib1g-dev
   libqt6sql6-sqlite sqlite3
@@ -26,14 +28,15 @@ PACKAGES=(
 )
 
 # Only for check-windows.
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix)
+WINDOWS_CHECK_PACKAGES=(g++-mingw-w64-x86-64-posix)
+# What only the Windows build needs (tools/windows.sh): MinGW-w64, Wine, and what fetches and prepares
+# Debian's sources.
+WINDOWS_PACKAGES=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 dpkg-dev tcl xz-utils
+)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-
-setup() {
-  install_missing "${PACKAGES[@]}"
 }
 
 install_missing() {
@@ -55,7 +58,7 @@ install_missing() {
 # Every file of src/ can be checked this way today; a file that cannot (a Qt header that exists only on
 # Windows) would be named here with the reason and left out.
 check_windows() {
-  install_missing "${WINDOWS_PACKAGES[@]}"
+  install_missing "${WINDOWS_CHECK_PACKAGES[@]}"
   local cxx=x86_64-w64-mingw32-g++-posix qt work
   qt="$(qmake6 -query QT_INSTALL_HEADERS)"
   work="$(mktemp -d)"
@@ -144,8 +147,13 @@ case "${1:-}" in
     fi
     ARVELO_SERVER="$server" exec ./build/bin/arvelo
     ;;
+  windows)
+    shift
+    install_missing "${PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
+    exec bash tools/windows.sh "$@"
+    ;;
   *)
-    echo "usage: bash dev.sh run|test|test-asan|build|package|setup|check-windows" >&2
+    echo "usage: bash dev.sh run|test|test-asan|build|package|setup|check-windows|windows" >&2
     exit 64
     ;;
 esac

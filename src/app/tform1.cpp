@@ -29,7 +29,6 @@
 #include "ui/icons.h"
 #include "ui_tform1.h"
 
-#include <QChart>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -38,7 +37,6 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPieSeries>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QThread>
@@ -185,25 +183,14 @@ void TForm1::bindRun()
 void TForm1::FormCreate()
 {
     applyDisplayPrefs();
-    // The pie starts empty.
-    auto* chart = new QChart();
-    auto* series = new QPieSeries(chart);
-    series->setObjectName(QStringLiteral("Series1"));
-    chart->addSeries(series);
-    chart->legend()->hide();
-    chart->setTitle(QStringLiteral("Archivname"));
+    // The pie starts empty, on a white ground inset from the group's colour.
+    ui->Chart1->setTitle(QStringLiteral("Archivname"));
+    ui->Chart1->setBackgroundInset(9);
+    ui->Chart1->setMargins(QMargins(9, 9, 9, 9));
     QFont titleFont(QStringLiteral("Tahoma"));
     titleFont.setPixelSize(11);
     titleFont.setBold(true);
-    chart->setTitleFont(titleFont);
-    chart->setTitleBrush(QColor(0xBF, 0x00, 0x00));
-    chart->setMargins(QMargins(0, 0, 0, 0));
-    chart->setBackgroundRoundness(0);
-    // setChart only lets go of the view's default chart; it is ours to delete.
-    QChart* defaultChart = ui->Chart1->chart();
-    ui->Chart1->setChart(chart);
-    delete defaultChart;
-    ui->Chart1->setRenderHint(QPainter::Antialiasing);
+    ui->Chart1->setTitleFont(titleFont);
 
     DVWIN_Pfad = platform::clientProgramFromRegistry();
 }
@@ -540,14 +527,12 @@ void TForm1::VTTabelleChange(const QModelIndex& index)
     ui->lblPfad->setText(t.pfad);
     ui->lblPfad->adjustSize();
 
-    QChart* chart = ui->Chart1->chart();
-    chart->setTitle(t.title);
-    auto* series = static_cast<QPieSeries*>(chart->series().value(0));
-    series->clear();
+    ui->Chart1->setTitle(t.title);
+    ui->Chart1->clearSlices();
     if (!t.slices)
         return;
-    series->append(QStringLiteral("Rest"), t.rest)->setBrush(QColor(0x00, 0x00, 0xFF));
-    series->append(QStringLiteral("Anhänge"), t.anhaenge)->setBrush(QColor(0x00, 0x80, 0x00));
+    ui->Chart1->appendSlice({QStringLiteral("Rest"), t.rest, QColor(0x00, 0x00, 0xFF)});
+    ui->Chart1->appendSlice({QStringLiteral("Anhänge"), t.anhaenge, QColor(0x00, 0x80, 0x00)});
     showGrowth(node);
 }
 

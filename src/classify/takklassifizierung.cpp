@@ -1,22 +1,17 @@
 #include "classify/takklassifizierung.h"
 
-#include "classify/pie_callouts.h"
 #include "classify/tmy_klassifikation_thread.h"
 #include "engine/archive_path.h"
 #include "platform/shell_actions.h"
 #include "server/archive_selection.h"
+#include "ui/pie_chart.h"
 #include "ui_takklassifizierung.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
-#include <QGraphicsLayout>
 #include <QMessageBox>
 #include <QPainter>
-#include <QPieSeries>
-#include <QPieSlice>
 #include <QPrinter>
 #include <QPrinterInfo>
 
@@ -49,27 +44,11 @@ TAKlassifizierung::TAKlassifizierung(QWidget* parent)
     setFixedSize(564, 598);
     setFont(windowFont());
 
-    m_chart = new QChart;
-    m_chart->setTitle(QStringLiteral("Archivname"));
-    QFont title = windowFont();
-    title.setBold(true);
-    m_chart->setTitleFont(title);
-    m_chart->setTitleBrush(QColor(0xBF, 0x00, 0x00));
-    m_chart->legend()->hide();
-    m_chart->setAnimationOptions(QChart::NoAnimation);
-    m_chart->setBackgroundRoundness(0);
-    m_chart->setMargins(QMargins(4, 4, 4, 4));
-    m_chart->layout()->setContentsMargins(0, 0, 0, 0);  // the chart's white fills the whole control
-    m_series = new QPieSeries;
-    m_series->setObjectName(QStringLiteral("Series1"));
-    m_series->setPieSize(0.68);
-    m_chart->addSeries(m_series);
-    QChart* defaultChart = ui->Chart1->chart();
-    ui->Chart1->setChart(m_chart);  // the view owns the new chart but lets go of its default one
-    delete defaultChart;
-    ui->Chart1->setRenderHint(QPainter::Antialiasing);
-    ui->Chart1->setFrameShape(QFrame::NoFrame);
-    m_callouts = new classify::PieCallouts(m_chart, m_series, this);
+    ui->Chart1->setTitle(QStringLiteral("Archivname"));
+    ui->Chart1->setMargins(QMargins(4, 4, 4, 4));
+    ui->Chart1->setPieSize(0.68);
+    ui->Chart1->setSliceBorder(QPen(Qt::black, 1));
+    ui->Chart1->setShowsCallouts(true);
 
     connect(ui->Button3, &QPushButton::clicked, this, &TAKlassifizierung::Button3Click);
     connect(ui->Button1, &QPushButton::clicked, this, &TAKlassifizierung::Button1Click);
@@ -86,7 +65,7 @@ QString TAKlassifizierung::statusText() const
     return ui->Bar->text();
 }
 
-QChartView* TAKlassifizierung::chartView() const
+ui::PieChart* TAKlassifizierung::chart() const
 {
     return ui->Chart1;
 }
@@ -134,7 +113,7 @@ void TAKlassifizierung::Klassifizieren(const ArchiveSelection& selection)
     const bool withSub = answer == QMessageBox::Yes;
     Gesamt = withSub ? anhangG : anhang;
     ui->lblAnzahlAttachments->setText(QString::number(Gesamt));
-    m_chart->setTitle(name);
+    ui->Chart1->setTitle(name);
     StartProcess(pfad, withSub);
 }
 
@@ -166,8 +145,7 @@ void TAKlassifizierung::UpdateLVCaption(const TypeScanResult& result)
     const TypeCountList& list = result.AnhangListe;
     Rest = 0;
     ui->Chart1->show();
-    m_series->clear();
-    m_callouts->update();
+    ui->Chart1->clearSlices();
     setStatus(QStringLiteral("Anzahl Dateitypen: ") + QString::number(list.size()));
     for (int k = 0; k < list.size(); ++k) {
         QString label;
@@ -184,12 +162,7 @@ void TAKlassifizierung::UpdateLVCaption(const TypeScanResult& result)
             label = QStringLiteral("Rest");
             value = Rest;
         }
-        QPieSlice* slice = m_series->append(label, value);
-        slice->setColor(randomSliceColour());
-        slice->setBorderColor(Qt::black);
-        slice->setBorderWidth(1);
-        slice->setLabelVisible(false);
-        m_callouts->update();
+        ui->Chart1->appendSlice({label, double(value), randomSliceColour()});
         if (k >= MaxTypeSlices)
             break;
         // The chart grows slice by slice; a newer result arriving meanwhile takes over.
@@ -210,12 +183,13 @@ void TAKlassifizierung::printChart(QPrinter& printer)
     }
     const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
     const QRectF target(0, 0, page.width(), page.height());
-    const QRect source = ui->Chart1->viewport()->rect();
+    const QSizeF source = ui->Chart1->size();
     // As large as the page allows, proportions kept, centred.
     const qreal scale = std::min(target.width() / source.width(), target.height() / source.height());
-    const QSizeF size(source.width() * scale, source.height() * scale);
-    const QRectF placed(QPointF((target.width() - size.width()) / 2, (target.height() - size.height()) / 2), size);
-    ui->Chart1->render(&painter, placed, source, Qt::KeepAspectRatio);
+    const QSizeF size = source * scale;
+    painter.translate((target.width() - size.width()) / 2, (target.height() - size.height()) / 2);
+    painter.scale(scale, scale);
+    ui->Chart1->paintChart(painter, source);
     painter.end();
 }
 

@@ -9,9 +9,6 @@
 #include <memory>
 #include <vector>
 
-class QChart;
-class QChartView;
-class QPieSeries;
 class QPrinter;
 class TMyKlassifikationThread;
 struct ArchiveSelection;
@@ -20,8 +17,8 @@ namespace Ui {
 class TAKlassifizierung;
 }
 
-namespace classify {
-class PieCallouts;
+namespace ui {
+class PieChart;
 }
 
 // The classification window: which file types fill one archive, as a pie chart. Not modal; created hidden
@@ -58,9 +55,8 @@ public:
     int runningScans() const;
 
     QString statusText() const;
-    QChartView* chartView() const;
-    QPieSeries* series() const { return m_series; }
-    const classify::PieCallouts* callouts() const { return m_callouts; }
+    // The pie: one slice per type, each with its callout mark.
+    ui::PieChart* chart() const;
 
     // Slice colour: red, green and blue each drawn uniformly from 0..254, from a generator seeded from the clock
     // once per program start.
@@ -77,9 +73,6 @@ private:
     void setStatus(const QString& text);
 
     std::unique_ptr<Ui::TAKlassifizierung> ui;
-    QChart* m_chart = nullptr;
-    QPieSeries* m_series = nullptr;
-    classify::PieCallouts* m_callouts = nullptr;
     std::vector<QPointer<TMyKlassifikationThread>> m_scans;
     int m_showing = 0;  // bumped by every result, so a result that arrives while slices are being added wins
 };

@@ -1,23 +1,19 @@
 // The classification window: its controls, the command, the slices it draws, printing and shutdown.
 
 #include "archive_generator.h"
-#include "classify/pie_callouts.h"
 #include "classify/takklassifizierung.h"
 #include "classify/tmy_klassifikation_thread.h"
 #include "platform/unc_path.h"
 #include "server/archive_selection.h"
+#include "ui/pie_chart.h"
 #include "ui/status_strip.h"
 
 #include <QApplication>
-#include <QChart>
-#include <QChartView>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPieSeries>
-#include <QPieSlice>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -82,11 +78,11 @@ TypeScanResult listOf(int types, int first = 100)
     return r;
 }
 
-QStringList labelsOf(const QPieSeries* series)
+QStringList labelsOf(const ui::PieChart* chart)
 {
     QStringList labels;
-    for (const QPieSlice* s : series->slices())
-        labels << s->label() + QLatin1Char('=') + QString::number(qRound(s->value()));
+    for (const ui::PieSlice& s : chart->slices())
+        labels << s.label + QLatin1Char('=') + QString::number(qRound(s.value));
     return labels;
 }
 
@@ -173,10 +169,9 @@ void TstAKlassifizierung::controlsAsDesigned()
         QCOMPARE(label->font().bold(), l.bold);
         QVERIFY2(label->sizeHint().width() <= label->width() || label->text() == QLatin1String("..."), l.name);
     }
-    QCOMPARE(w.chartView()->geometry(), QRect(4, 128, 552, 414));
-    QCOMPARE(w.chartView()->chart()->title(), QStringLiteral("Archivname"));
-    QCOMPARE(w.chartView()->chart()->titleBrush().color(), QColor(0xBF, 0x00, 0x00));
-    QVERIFY(w.chartView()->chart()->titleFont().bold());
+    QCOMPARE(w.chart()->geometry(), QRect(4, 128, 552, 414));
+    QCOMPARE(w.chart()->title(), QStringLiteral("Archivname"));
+    QVERIFY(w.chart()->titleFont().bold());
     const struct {
         const char* name;
         QRect geometry;
@@ -246,13 +241,13 @@ void TstAKlassifizierung::commandAsksAndScans()
     QCOMPARE(w.findChild<QLabel*>(QStringLiteral("lblArchiv"))->text(), sel.record->Pfad);
     QCOMPARE(w.findChild<QLabel*>(QStringLiteral("lblAnzahlAttachments"))->text(), total);
     QCOMPARE(w.Gesamt, total.toInt());
-    QCOMPARE(w.chartView()->chart()->title(), QStringLiteral("Jürgen Müller"));
+    QCOMPARE(w.chart()->title(), QStringLiteral("Jürgen Müller"));
 
     QTRY_COMPARE(shown.count(), 1);
-    QVERIFY(w.chartView()->isVisible());
+    QVERIFY(w.chart()->isVisible());
     QCOMPARE(w.statusText(), QStringLiteral("Anzahl Dateitypen: %1").arg(slices.size()));
     // Equal counts come in no particular order: compare as sets.
-    QStringList got = labelsOf(w.series());
+    QStringList got = labelsOf(w.chart());
     std::sort(got.begin(), got.end());
     std::sort(slices.begin(), slices.end());
     QCOMPARE(got, slices);
@@ -295,20 +290,21 @@ void TstAKlassifizierung::slicesAndRest()
     TAKlassifizierung w;
     w.Gesamt = gesamt;
     w.UpdateLVCaption(listOf(types));
-    QCOMPARE(w.series()->count(), slices);
+    const QList<ui::PieSlice>& got = w.chart()->slices();
+    QCOMPARE(got.size(), slices);
     QCOMPARE(w.statusText(), QStringLiteral("Anzahl Dateitypen: %1").arg(types));
     for (int k = 0; k < qMin(slices, 21); ++k) {
-        QCOMPARE(w.series()->slices().at(k)->label(), QStringLiteral("T%1").arg(k, 2, 10, QLatin1Char('0')));
-        QCOMPARE(w.series()->slices().at(k)->value(), 100.0 - k);
+        QCOMPARE(got.at(k).label, QStringLiteral("T%1").arg(k, 2, 10, QLatin1Char('0')));
+        QCOMPARE(got.at(k).value, 100.0 - k);
     }
     if (rest >= 0) {
-        QCOMPARE(w.series()->slices().last()->label(), QStringLiteral("Rest"));
-        QCOMPARE(w.series()->slices().last()->value(), double(rest));
+        QCOMPARE(got.last().label, QStringLiteral("Rest"));
+        QCOMPARE(got.last().value, double(rest));
         QCOMPARE(w.Rest, rest);
     }
     // Every slice its own colour, drawn from 0..254 per component.
-    for (QPieSlice* s : w.series()->slices())
-        QVERIFY(s->color().red() < 255 && s->color().green() < 255 && s->color().blue() < 255);
+    for (const ui::PieSlice& s : got)
+        QVERIFY(s.colour.red() < 255 && s.colour.green() < 255 && s.colour.blue() < 255);
 }
 
 void TstAKlassifizierung::labelsAndEmptyResult()
@@ -319,16 +315,16 @@ void TstAKlassifizierung::labelsAndEmptyResult()
         r.AnhangListe.count(QString::fromLatin1(key));
     r.AnhangListe.sort();
     w.UpdateLVCaption(r);
-    QCOMPARE(labelsOf(w.series()), (QStringList{"PDF=2", "=1"}));
+    QCOMPARE(labelsOf(w.chart()), (QStringList{"PDF=2", "=1"}));
 
     // A new scan hides the chart; an empty result shows it again, empty.
     w.StartProcess(QStringLiteral("SRV01:DAVID\\GIBTESNICHT"), true);
-    QVERIFY(w.chartView()->isHidden());
+    QVERIFY(w.chart()->isHidden());
     QCOMPARE(w.statusText(), QStringLiteral("Klassifizierung läuft..."));
     QSignalSpy shown(&w, &TAKlassifizierung::resultShown);
     QTRY_COMPARE(shown.count(), 1);
-    QVERIFY(!w.chartView()->isHidden());
-    QCOMPARE(w.series()->count(), 0);
+    QVERIFY(!w.chart()->isHidden());
+    QVERIFY(w.chart()->slices().isEmpty());
     QCOMPARE(w.statusText(), QStringLiteral("Anzahl Dateitypen: 0"));
 }
 
@@ -341,7 +337,7 @@ void TstAKlassifizierung::failedScanIsShown()
     failed.reason = QStringLiteral("/srv/x/0001.$00: Permission denied");
     w.UpdateLVCaption(failed);
     QCOMPARE(w.statusText(), QStringLiteral("Klassifizierung fehlgeschlagen: /srv/x/0001.$00: Permission denied"));
-    QVERIFY(w.chartView()->isHidden());
+    QVERIFY(w.chart()->isHidden());
 }
 
 void TstAKlassifizierung::calloutsFollowTheSlices()
@@ -351,20 +347,24 @@ void TstAKlassifizierung::calloutsFollowTheSlices()
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.Gesamt = 3000;
     w.UpdateLVCaption(listOf(30, 200));
-    const auto& marks = w.callouts()->marks();
-    QCOMPARE(marks.size(), w.series()->count());
-    const QRectF chartRect = w.chartView()->chart()->rect();
+    const QList<ui::Callout> marks = w.chart()->callouts();
+    QCOMPARE(marks.size(), w.chart()->slices().size());
+    const QRectF chartRect = w.chart()->rect();
+    const QRectF pie = w.chart()->pieRect();
     for (qsizetype i = 0; i < marks.size(); ++i) {
-        QCOMPARE(marks[i]->text(), w.series()->slices().at(i)->label());
-        QVERIFY2(chartRect.contains(marks[i]->box()), qPrintable(marks[i]->text()));
+        QCOMPARE(marks[i].text, w.chart()->slices().at(i).label);
+        QVERIFY2(chartRect.contains(marks[i].box), qPrintable(marks[i].text));
+        // The arm starts on the pie's rim; the box lies on the same side of the pie as the rim.
+        QVERIFY2(qAbs(QLineF(pie.center(), marks[i].rim).length() - pie.width() / 2) < 0.5, qPrintable(marks[i].text));
+        QVERIFY2((marks[i].rim.x() >= pie.center().x()) == (marks[i].box.left() > pie.center().x()),
+                 qPrintable(marks[i].text));
         for (qsizetype j = 0; j < i; ++j)
-            QVERIFY2(!marks[i]->box().intersects(marks[j]->box()),
-                     qPrintable(marks[i]->text() + " / " + marks[j]->text()));
+            QVERIFY2(!marks[i].box.intersects(marks[j].box), qPrintable(marks[i].text + " / " + marks[j].text));
     }
-    // A larger window moves the marks with the pie.
-    const QPointF before = marks.first()->rim();
-    w.chartView()->chart()->setMargins(QMargins(60, 60, 60, 60));
-    QTRY_VERIFY(marks.first()->rim() != before);
+    // Less room moves the marks with the pie.
+    const QPointF before = marks.first().rim;
+    w.chart()->setMargins(QMargins(60, 60, 60, 60));
+    QVERIFY(w.chart()->callouts().first().rim != before);
     savePicture(w, QStringLiteral("aklassifizierung-rest.png"));
 }
 

@@ -2,6 +2,7 @@
 #include "ui/icons.h"
 #include "ui/link_label.h"
 #include "ui/logo.h"
+#include "ui/pie_chart.h"
 #include "ui/status_strip.h"
 
 #include <QDir>
@@ -61,6 +62,7 @@ private slots:
     void statusStripSurvivesEmptyRanges();
     void imageListHoldsPicturesUnderTheUsedIndexes();
     void iconsAreDistinctAndDrawn();
+    void pieDrawsSlicesClockwiseInTheirColours();
 };
 
 void TestUiWidgets::headerBandGradientRunsInStepsFromBlueToWhite()
@@ -356,6 +358,42 @@ void TestUiWidgets::iconsAreDistinctAndDrawn()
     const QIcon first = ui::icon(ui::IconId::Gear);
     const QIcon second = ui::icon(ui::IconId::Gear);
     QCOMPARE(first.cacheKey(), second.cacheKey());
+}
+
+void TestUiWidgets::pieDrawsSlicesClockwiseInTheirColours()
+{
+    ui::PieChart pie;
+    pie.resize(136, 147);
+    pie.setBackgroundInset(9);
+    pie.setMargins(QMargins(9, 9, 9, 9));
+    pie.setTitle(QStringLiteral("Anna"));
+    // Three quarters blue from twelve o'clock clockwise round to nine, then a quarter green up to twelve.
+    pie.appendSlice({QStringLiteral("Rest"), 3, QColor(0, 0, 255)});
+    pie.appendSlice({QStringLiteral("Anhänge"), 1, QColor(0, 128, 0)});
+    const QImage image = pie.grab().toImage();
+    savePicture(image, QStringLiteral("pie-chart.png"));
+
+    const QRectF round = pie.pieRect();
+    QVERIFY(pie.plotArea().contains(round));
+    const QPointF c = round.center();
+    const qreal r = round.width() / 4;
+    const auto at = [&](qreal dx, qreal dy) {
+        const QPoint p = (c + QPointF(dx, dy)).toPoint();
+        return rgbAt(image, p.x(), p.y());
+    };
+    QCOMPARE(at(r, -r), QColor(0, 0, 255));   // upper right
+    QCOMPARE(at(r, r), QColor(0, 0, 255));    // lower right
+    QCOMPARE(at(-r, r), QColor(0, 0, 255));   // lower left
+    QCOMPARE(at(-r, -r), QColor(0, 128, 0));  // upper left
+    // The white ground inside the inset, the window's colour outside it, the title in red above the pie.
+    QCOMPARE(rgbAt(image, 10, 137), QColor(Qt::white));
+    QCOMPARE(rgbAt(image, 3, 3), pie.palette().window().color().toRgb());
+    int red = 0;
+    for (int y = 0; y < int(round.top()); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            red += rgbAt(image, x, y) == ui::PieChart::titleColour();
+    QVERIFY(red > 0);
+    QVERIFY(pie.callouts().isEmpty());  // marks only where asked for
 }
 
 QTEST_MAIN(TestUiWidgets)

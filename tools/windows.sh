@@ -1,0 +1,264 @@
+#!/usr/bin/env bash
+# The Windows build ("bash dev.sh windows"): builds, once per machine, Qt base, zlib, libzip, SQLite and
+# GoogleTest for 64-bit Windows with MinGW-w64 from Debian's sources, then cross-builds Arvelo into
+# build-windows with cmake/mingw-w64.cmake and runs its tests under Wine through ctest.
+#
+# What is built once lives in the cache folder, outside the checkout:
+#   ${ARVELO_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/arvelo-windows}
+# Each stage leaves a mark there when it is done (done/<stage>) and is skipped on the next run, so an
+# interrupted run continues where it stopped. To build a stage again remove its mark (and its work folder,
+# work/<stage>); to start from nothing remove the whole cache folder:
+#   rm -rf "${XDG_CACHE_HOME:-$HOME/.cache}/arvelo-windows"
+#
+#   bash tools/windows.sh           everything: libraries (when missing), Arvelo, tests under Wine, the folder
+#   bash tools/windows.sh libs      only the libraries
+#   bash tools/windows.sh build     libraries and Arvelo, no tests
+#   bash tools/windows.sh test      ctest under Wine on what is built (ctest arguments may follow)
+#
+# "bash dev.sh windows" first installs the packages it needs (dev.sh's WINDOWS_PACKAGES).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SOURCE=$PWD
+
+CACHE=${ARVELO_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/arvelo-windows}
+PREFIX=$CACHE/prefix  # zlib, SQLite, libzip, GoogleTest
+QT=$CACHE/qt
+BUILD=${ARVELO_WINDOWS_BUILD:-$SOURCE/build-windows}
+JOBS=${ARVELO_WINDOWS_JOBS:-2}
+MINGW=x86_64-w64-mingw32
+export WINEPREFIX=$CACHE/wine
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+WINE=/usr/lib/wine/wine64
+# The long builds give way to everything else on the machine.
+NICE=(nice -n 19)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# stage NAME FUNCTION: runs FUNCTION unless NAME is marked done; prints how long it took.
+TIMES=()
+stage() {
+  local name=$1 fn=$2 start
+  if [ -f "$CACHE/done/$name" ]; then
+    echo "== $name: in the cache ($(cat "$CACHE/done/$name"))"
+    TIMES+=("$name: in the cache")
+    return
+  fi
+  echo "== $name ..."
+  start=$(date +%s)
+  "$fn"
+  local took=$(( $(date +%s) - start ))
+  local text
+  text="$((took / 60)) min $((took % 60)) s"
+  mkdir -p "$CACHE/done"
+  echo "built $(date -u +%FT%TZ) in $text" > "$CACHE/done/$name"
+  echo "== $name: $text"
+  TIMES+=("$name: $text")
+}
+
+# A step that is not cached (Arvelo itself, the tests): timed all the same.
+timed() {
+  local name=$1 start rc=0
+  shift
+  echo "== $name ..."
+  start=$(date +%s)
+  "$@" || rc=$?
+  local took=$(( $(date +%s) - start ))
+  echo "== $name: $((took / 60)) min $((took % 60)) s"
+  TIMES+=("$name: $((took / 60)) min $((took % 60)) s$([ $rc -eq 0 ] || echo " (failed)")")
+  return $rc
+}
+
+# Debian's sources: a deb-src entry for bookworm main, added once.
+deb_src() {
+  if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    echo "Adding a deb-src entry for bookworm main"
+    as_root tee /etc/apt/sources.list.d/arvelo-deb-src.sources >/dev/null <<'EOT'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOT
+    as_root apt-get update -qq
+  fi
+}
+
+# The unpacked source folder of a Debian source package (its name starts with the package's).
+source_of() {
+  local dir
+  dir=$(find "$CACHE/src" -mindepth 1 -maxdepth 1 -type d -name "$1-*" | head -n 1)
+  [ -n "$dir" ] || { echo "no source of $1 in $CACHE/src" >&2; exit 1; }
+  echo "$dir"
+}
+
+fetch_sources() {
+  deb_src
+  rm -rf "$CACHE/src"
+  mkdir -p "$CACHE/src"
+  (cd "$CACHE/src" && apt-get source -qq qt6-base zlib libzip sqlite3)
+}
+
+# Our toolchain file, copied into the cache so the Qt built with it does not point into a checkout.
+toolchain() {
+  mkdir -p "$CACHE"
+  cp "$SOURCE/cmake/mingw-w64.cmake" "$CACHE/mingw-w64.cmake"
+}
+
+cmake_windows() {  # cmake_windows NAME SOURCE_DIR [options...]: configure, build, install into PREFIX
+  local name=$1 src=$2
+  shift 2
+  "${NICE[@]}" cmake -S "$src" -B "$CACHE/work/$name" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$CACHE/mingw-w64.cmake" -DARVELO_WINDOWS_ROOTS="$PREFIX" \
+    -DCMAKE_INSTALL_PREFIX="$PREFIX" "$@"
+  "${NICE[@]}" cmake --build "$CACHE/work/$name" -j "$JOBS"
+  cmake --install "$CACHE/work/$name"
+}
+
+# zlib as a static library, compiled file by file: Debian's source lacks the Windows resource file that
+# zlib's own build wants for its DLL.
+build_zlib() {
+  local src work c
+  src=$(source_of zlib)
+  work=$CACHE/work/zlib
+  rm -rf "$work"
+  mkdir -p "$work" "$PREFIX/include" "$PREFIX/lib"
+  for c in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate inftrees trees \
+           uncompr zutil; do
+    "${NICE[@]}" $MINGW-gcc-posix -O2 -c "$src/$c.c" -o "$work/$c.o"
+  done
+  $MINGW-ar rcs "$PREFIX/lib/libz.a" "$work"/*.o
+  cp "$src/zlib.h" "$src/zconf.h" "$PREFIX/include/"
+}
+
+# SQLite: Debian's source is the full tree; its amalgamation is made on the host (tclsh), then compiled into
+# a DLL for Windows with the options Qt's own copy uses.
+build_sqlite() {
+  local src work
+  src=$(source_of sqlite3)
+  work=$CACHE/work/sqlite
+  rm -rf "$work"
+  mkdir -p "$work/host" "$PREFIX/include" "$PREFIX/lib" "$PREFIX/bin"
+  (cd "$work/host" && "$src/configure" --disable-tcl >/dev/null && "${NICE[@]}" make sqlite3.c >/dev/null)
+  local defines=(-DSQLITE_ENABLE_COLUMN_METADATA -DSQLITE_ENABLE_FTS5 -DSQLITE_ENABLE_RTREE
+                 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_THREADSAFE=1 -DSQLITE_DEFAULT_FOREIGN_KEYS=0
+                 "-DSQLITE_API=__declspec(dllexport)")
+  "${NICE[@]}" $MINGW-gcc-posix -O2 -shared "${defines[@]}" "$work/host/sqlite3.c" -o "$PREFIX/bin/sqlite3.dll" \
+    -Wl,--out-implib,"$PREFIX/lib/libsqlite3.dll.a"
+  cp "$work/host/sqlite3.h" "$src/src/sqlite3ext.h" "$PREFIX/include/" 2>/dev/null \
+    || cp "$work/host/sqlite3.h" "$PREFIX/include/"
+}
+
+build_libzip() {
+  cmake_windows libzip "$(source_of libzip)" -DBUILD_SHARED_LIBS=ON \
+    -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF -DENABLE_OPENSSL=OFF -DENABLE_GNUTLS=OFF \
+    -DENABLE_MBEDTLS=OFF -DENABLE_COMMONCRYPTO=OFF -DENABLE_WINDOWS_CRYPTO=ON \
+    -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF
+}
+
+build_gtest() {
+  cmake_windows googletest /usr/src/googletest -DBUILD_GMOCK=ON -Dgtest_force_shared_crt=ON
+}
+
+# Qt base 6.4 (the host's version; the host's moc, rcc and uic serve the cross build). Debian's source has
+# no bundled SQLite, so Qt SQL's SQLite driver uses the one built above.
+configure_qt() {
+  local src
+  src=$(source_of qt6-base)
+  mkdir -p "$CACHE/work/qtbase"
+  (cd "$CACHE/work/qtbase" && "${NICE[@]}" "$src/configure" -prefix "$QT" \
+    -xplatform win32-g++ -device-option CROSS_COMPILE=$MINGW- -qt-host-path /usr \
+    -release -nomake examples -nomake tests -no-opengl -no-dbus -no-icu \
+    -sql-sqlite -system-sqlite -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz \
+    -- -G Ninja -DFEATURE_tabletevent=OFF \
+    -DQt6HostInfo_DIR=/usr/lib/x86_64-linux-gnu/cmake/Qt6HostInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$CACHE/mingw-w64.cmake" -DARVELO_WINDOWS_ROOTS="$PREFIX" \
+    -DSQLite3_INCLUDE_DIR="$PREFIX/include" -DSQLite3_LIBRARY="$PREFIX/lib/libsqlite3.dll.a")
+}
+
+build_qt() {
+  "${NICE[@]}" cmake --build "$CACHE/work/qtbase" -j "$JOBS"
+  cmake --install "$CACHE/work/qtbase"
+}
+
+# The DLLs a program needs at run time: MinGW's runtime, Qt's, the libraries'.
+runtime_path() {
+  local gcc_dir
+  gcc_dir=$(dirname "$($MINGW-g++-posix -print-libgcc-file-name)")
+  echo "$QT/bin;$PREFIX/bin;$gcc_dir;/usr/$MINGW/lib"
+}
+
+wine_path() {  # the same folders as Wine sees them
+  local out="" dir
+  IFS=';' read -r -a dirs <<<"$(runtime_path)"
+  for dir in "${dirs[@]}"; do out+="Z:${dir//\//\\};"; done
+  echo "${out%;}"
+}
+
+build_arvelo() {
+  export ARVELO_WINDOWS_ROOTS="$QT;$PREFIX"
+  export PKG_CONFIG_LIBDIR=$PREFIX/lib/pkgconfig PKG_CONFIG_PATH=
+  cmake -S "$SOURCE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$QT/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$SOURCE/cmake/mingw-w64.cmake" \
+    -DARVELO_WINDOWS_ROOTS="$QT;$PREFIX" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE" \
+    -DARVELO_WINDOWS_DLL_PATH="$(wine_path)" >/dev/null
+  nice cmake --build "$BUILD" -j "$JOBS"
+}
+
+wine_ready() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Preparing the Wine prefix $WINEPREFIX"
+    "$WINE" wineboot --init >/dev/null 2>&1 || true
+  fi
+}
+
+run_tests() {
+  wine_ready
+  export WINEPATH
+  WINEPATH=$(wine_path)
+  (cd "$BUILD" && ctest --output-on-failure --timeout 600 "$@")
+}
+
+summary() {
+  echo
+  echo "Times (cache: $CACHE):"
+  for t in "${TIMES[@]}"; do echo "  $t"; done
+}
+trap summary EXIT
+
+libs() {
+  mkdir -p "$CACHE"
+  toolchain
+  stage sources fetch_sources
+  stage zlib build_zlib
+  stage sqlite build_sqlite
+  stage libzip build_libzip
+  stage googletest build_gtest
+  stage qt-configure configure_qt
+  stage qt build_qt
+}
+
+case "${1:-all}" in
+  libs) libs ;;
+  build)
+    libs
+    timed arvelo build_arvelo
+    ;;
+  test)
+    shift
+    timed tests run_tests "$@"
+    ;;
+  all)
+    libs
+    timed arvelo build_arvelo
+    timed tests run_tests
+    ;;
+  *)
+    echo "usage: bash tools/windows.sh [all|libs|build|test [ctest arguments]]" >&2
+    exit 64
+    ;;
+esac
