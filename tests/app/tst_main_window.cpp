@@ -237,7 +237,8 @@ private slots:
         QCOMPARE(slices[1].value, 512.0);
         QCOMPARE(slices[1].colour, QColor(0x00, 0x80, 0x00));
 
-        // "User auslesen" empties the table, and the panel with it.
+        // "User auslesen" (offered again once a run has ended) empties the table, and the panel with it.
+        form.form()->Starten->setEnabled(true);
         form.form()->Starten->click();
         for (const QLabel* label : {static_cast<QLabel*>(form.form()->lblSizeGesamt), form.form()->lblSpTobit,
                                     form.form()->lblSpTobit2, form.form()->lblSizeUnterarchive,
