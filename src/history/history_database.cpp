@@ -38,6 +38,7 @@ int primaryCode(const QSqlError& error)
     return ok ? (code & 0xff) : -1;
 }
 
+constexpr int kSqliteReadOnly = 8;
 constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteCantOpen = 14;
 constexpr int kSqliteFull = 13;
@@ -101,6 +102,64 @@ RunInfo runInfo(const QSqlQuery& query)
     return info;
 }
 
+// Inserts rows many at a time, one statement per batch of rows instead of one per row: a large run's rows
+// cost mostly the statement's round through Qt SQL, not SQLite's work.
+class BatchInsert {
+public:
+    BatchInsert(const QSqlDatabase& db, QString head, int columns, QString tail = {})
+        : m_full(db), m_rest(db), m_head(std::move(head)), m_tail(std::move(tail)), m_columns(columns)
+    {
+        m_values.reserve(kRows * columns);
+    }
+
+    bool add(std::initializer_list<QVariant> row)
+    {
+        for (const QVariant& v : row)
+            m_values.append(v);
+        return m_values.size() < kRows * m_columns || flush();
+    }
+
+    bool flush()
+    {
+        const int rows = int(m_values.size() / m_columns);
+        if (rows == 0)
+            return true;
+        QSqlQuery& query = rows == kRows ? m_full : m_rest;
+        m_last = &query;
+        if (rows != kRows || !m_fullPrepared) {
+            if (!query.prepare(statement(rows)))
+                return false;
+            m_fullPrepared = m_fullPrepared || rows == kRows;
+        }
+        for (int i = 0; i < m_values.size(); ++i)
+            query.bindValue(i, m_values[i]);
+        m_values.clear();
+        return query.exec();
+    }
+
+    QSqlQuery& query() { return *m_last; }
+
+private:
+    // 64 rows of at most 14 columns stay far below SQLite's limit of bound values per statement.
+    static constexpr int kRows = 64;
+
+    QString statement(int rows) const
+    {
+        QString tuple = QStringLiteral(" (") + QStringLiteral("?, ").repeated(m_columns - 1) + QStringLiteral("?)");
+        QString sql = m_head;
+        for (int r = 0; r < rows; ++r)
+            sql += r == 0 ? tuple : QLatin1Char(',') + tuple;
+        return sql + m_tail;
+    }
+
+    QSqlQuery m_full, m_rest;
+    QSqlQuery* m_last = &m_full;
+    QString m_head, m_tail;
+    int m_columns;
+    bool m_fullPrepared = false;
+    QVariantList m_values;
+};
+
 }  // namespace
 
 QString HistoryDatabase::defaultPath()
@@ -149,6 +208,10 @@ bool HistoryDatabase::fail(const QString& what, const QSqlQuery& query)
                             .arg(quoted(m_path), reason));
     case kSqliteCantOpen:
         return failText(QStringLiteral("Die Historie %1 kann nicht geöffnet oder angelegt werden (%2).")
+                            .arg(quoted(m_path), reason));
+    case kSqliteReadOnly:
+        return failText(QStringLiteral("Die Historie %1 kann nicht beschrieben werden: die Datei oder ihr Ordner ist "
+                                       "schreibgeschützt (%2). Sie bleibt unverändert.")
                             .arg(quoted(m_path), reason));
     case kSqliteFull:
         return failText(QStringLiteral("%1: Auf dem Datenträger der Historie %2 ist kein Platz mehr (%3).")
@@ -353,28 +416,33 @@ std::optional<qint64> HistoryDatabase::record(const Run& run)
         return abandon(query);
     const qint64 runId = query.lastInsertId().toLongLong();
 
-    QSqlQuery newArchive(db);
-    newArchive.prepare(QStringLiteral("INSERT INTO archives (server, path, name, user_id, full_path) VALUES (?, ?, ?, ?, ?)"));
+    // A new archive's id is chosen here rather than by SQLite, so that archive rows can be inserted many at a
+    // time like the rest; the write lock taken by BEGIN IMMEDIATE keeps the ids free until the commit.
+    if (!query.exec(QStringLiteral("SELECT coalesce(max(id), 0) FROM archives")) || !query.next())
+        return abandon(query);
+    qint64 nextArchive = query.value(0).toLongLong() + 1;
+    query.finish();
+
+    BatchInsert newArchive(db, QStringLiteral("INSERT INTO archives (id, server, path, name, user_id, full_path) VALUES"), 6);
     QSqlQuery renamed(db);
     renamed.prepare(QStringLiteral("UPDATE archives SET name = ?, user_id = ?, full_path = ? WHERE id = ?"));
-    QSqlQuery measurement(db);
-    measurement.prepare(QStringLiteral(
-        "INSERT INTO measurements (run, archive, pos, level, size, size_root, messages, messages_g, anhang, anhang_g,"
-        " anhang_size, anhang_size_g, newest, oldest) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    QSqlQuery typeCount(db);
-    typeCount.prepare(QStringLiteral("INSERT INTO type_counts (run, archive, level, type, count) VALUES (?, ?, ?, ?, ?)"
-                                     " ON CONFLICT (run, archive, type) DO UPDATE SET count = count + excluded.count"));
+    BatchInsert measurement(db,
+                            QStringLiteral("INSERT INTO measurements (run, archive, pos, level, size, size_root, messages,"
+                                           " messages_g, anhang, anhang_g, anhang_size, anhang_size_g, newest, oldest)"
+                                           " VALUES"),
+                            14);
+    BatchInsert typeCount(db, QStringLiteral("INSERT INTO type_counts (run, archive, level, type, count) VALUES"), 5,
+                          QStringLiteral(" ON CONFLICT (run, archive, type) DO UPDATE SET count = count + excluded.count"));
 
     QSet<qint64> inRun;
     int pos = 0;
     for (const ArchiveFigures& a : run.archives) {
         auto it = known.find(a.path);
         if (it == known.end()) {
-            for (const QVariant& v : {QVariant(server), text(a.path), text(a.name), text(a.userId), text(a.fullPath)})
-                newArchive.addBindValue(v);
-            if (!newArchive.exec())
-                return abandon(newArchive);
-            it = known.insert(a.path, Known {newArchive.lastInsertId().toLongLong(), a.name, a.userId, a.fullPath});
+            if (!newArchive.add({QVariant(nextArchive), QVariant(server), text(a.path), text(a.name), text(a.userId),
+                                 text(a.fullPath)}))
+                return abandon(newArchive.query());
+            it = known.insert(a.path, Known {nextArchive++, a.name, a.userId, a.fullPath});
         } else if (it->name != a.name || it->userId != a.userId || it->fullPath != a.fullPath) {
             // The latest names are the ones to show.
             for (const QVariant& v : {text(a.name), text(a.userId), text(a.fullPath), QVariant(it->id)})
@@ -389,26 +457,25 @@ std::optional<qint64> HistoryDatabase::record(const Run& run)
             continue;
         inRun.insert(archive);
 
-        if (run.info.figures) {
-            for (const QVariant& v :
-                 {QVariant(runId), QVariant(archive), QVariant(pos++), QVariant(a.level), QVariant(a.Size),
-                  QVariant(a.SizeRoot), QVariant(a.AnzahlNachrichten), QVariant(a.AnzahlNachrichtenG),
-                  QVariant(a.Anhang), QVariant(a.AnhangG), QVariant(a.AnhangSize), QVariant(a.AnhangSizeG),
-                  a.newest.isEmpty() ? QVariant() : QVariant(a.newest),
-                  a.oldest.isEmpty() ? QVariant() : QVariant(a.oldest)})
-                measurement.addBindValue(v);
-            if (!measurement.exec())
-                return abandon(measurement);
-        }
+        if (run.info.figures
+            && !measurement.add({QVariant(runId), QVariant(archive), QVariant(pos++), QVariant(a.level),
+                                 QVariant(a.Size), QVariant(a.SizeRoot), QVariant(a.AnzahlNachrichten),
+                                 QVariant(a.AnzahlNachrichtenG), QVariant(a.Anhang), QVariant(a.AnhangG),
+                                 QVariant(a.AnhangSize), QVariant(a.AnhangSizeG),
+                                 a.newest.isEmpty() ? QVariant() : QVariant(a.newest),
+                                 a.oldest.isEmpty() ? QVariant() : QVariant(a.oldest)}))
+            return abandon(measurement.query());
         if (a.types) {
             for (const TypeTally& t : *a.types) {
-                for (const QVariant& v : {QVariant(runId), QVariant(archive), QVariant(a.level), QVariant(t.key),
-                                          QVariant(t.count)})
-                    typeCount.addBindValue(v);
-                if (!typeCount.exec())
-                    return abandon(typeCount);
+                if (!typeCount.add({QVariant(runId), QVariant(archive), QVariant(a.level), QVariant(t.key),
+                                    QVariant(t.count)}))
+                    return abandon(typeCount.query());
             }
         }
+    }
+    for (BatchInsert* batch : {&newArchive, &measurement, &typeCount}) {
+        if (!batch->flush())
+            return abandon(batch->query());
     }
     if (!query.exec(QStringLiteral("COMMIT")))
         return abandon(query);

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -18,7 +19,11 @@
 
 #ifndef _WIN32
 #include <csignal>
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 using namespace history;
@@ -208,6 +213,58 @@ TEST_F(HistoryTest, TypeCountsAddUpOverUserArchives)
     EXPECT_FALSE(db.growth(kServer).has_value());
 }
 
+// Rows are written many to a statement: every row comes back as it went in, across the batches' edges, for a
+// server seen before (renamed archives, new ones) as for a new one.
+TEST_F(HistoryTest, LargeRunsReadBackRowForRow)
+{
+    HistoryDatabase db(file());
+    ASSERT_TRUE(db.open());
+    for (const int count : {1, 63, 64, 65, 300}) {
+        SCOPED_TRACE(count);
+        std::vector<ArchiveFigures> archives;
+        for (int i = 0; i < count; ++i) {
+            ArchiveFigures a = archive(QString::number(i), 1000 + i + count, i % 3 == 0 ? 0 : 1);
+            a.name += QString::number(count);  // renamed from the previous run
+            a.oldest = i % 2 ? QString() : QStringLiteral("2019-01-0%1T08:00:00").arg(1 + i % 9);
+            a.types = std::vector<TypeTally> {{".PDF", i + 1}, {".DOC", 2}};
+            archives.push_back(a);
+        }
+        archives.push_back(archives.front());  // listed twice: the first listing counts
+        archives.back().Size = -1;
+        history::Run r = run(day(count), archives);
+        r.info.types = TypesScope::Tree;
+        const auto id = db.record(r);
+        ASSERT_TRUE(id) << db.error().toStdString();
+        const auto back = db.runArchives(*id);
+        ASSERT_TRUE(back);
+        ASSERT_EQ(back->size(), std::size_t(count));
+        for (int i = 0; i < count; ++i) {
+            const ArchiveFigures& want = archives[std::size_t(i)];
+            const ArchiveFigures& got = (*back)[std::size_t(i)];
+            ASSERT_EQ(got.path, want.path) << i;
+            EXPECT_EQ(got.name, want.name) << i;
+            EXPECT_EQ(got.level, want.level) << i;
+            EXPECT_EQ(got.Size, want.Size) << i;
+            EXPECT_EQ(got.AnhangG, want.AnhangG) << i;
+            EXPECT_EQ(got.AnhangSizeG, want.AnhangSizeG) << i;
+            EXPECT_EQ(got.oldest, want.oldest) << i;
+            EXPECT_EQ(got.newest, want.newest) << i;
+        }
+        // The server's totals count the user archives (level 0), whose trees hold their sub-archives.
+        qint64 pdf = 0, doc = 0;
+        for (int i = 0; i < count; i += 3) {
+            pdf += i + 1;
+            doc += 2;
+        }
+        const auto totals = db.typeTotals(*id);
+        ASSERT_TRUE(totals);
+        ASSERT_EQ(totals->size(), 2u);
+        for (const TypeTotal& t : *totals)
+            EXPECT_EQ(t.count, t.key == QStringLiteral(".PDF") ? pdf : doc) << t.key.toStdString();
+    }
+    EXPECT_EQ(db.runs(kServer)->size(), 5u);
+}
+
 TEST_F(HistoryTest, WritersAtOnceAreAllRecorded)
 {
     constexpr int kWriters = 4;
@@ -313,6 +370,59 @@ TEST_F(HistoryTest, UnusableFilesAreRefusedAndLeftAlone)
 }
 
 #ifndef _WIN32
+// A history its user may not write: named, refused, and left as it was. Root may write anything, so as root
+// the check runs in a child process as "nobody".
+TEST_F(HistoryTest, AHistoryItsUserMayNotWriteIsNamedAndLeftAlone)
+{
+    const QString folder = file(QStringLiteral("ro"));
+    const QString existing = folder + QStringLiteral("/history.sqlite");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    {
+        HistoryDatabase db(existing);
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(db.record(run(day(0), {archive("A", 1)})));
+    }
+    const QByteArray before = digest(existing);
+    const auto mode = [](const QString& path, mode_t m) { ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), m), 0); };
+    mode(m_tmp.path(), 0755);
+    mode(folder, 0555);
+    mode(existing, 0444);
+
+    struct Case {
+        const char* name;
+        QString path;
+        const char* says;
+    };
+    const std::vector<Case> cases = {
+        {"read-only file", existing, "schreibgeschützt"},
+        {"new file in a read-only folder", folder + QStringLiteral("/new.sqlite"), "kann nicht geöffnet"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // 0: refused as it should be; 1: opened; 2: refused without the file or the reason named.
+        const auto attempt = [&c]() -> int {
+            HistoryDatabase db(c.path);
+            if (db.open() && db.record(run(day(1), {archive("A", 2)})))
+                return 1;
+            return db.error().contains(c.path) && db.error().contains(QString::fromUtf8(c.says)) ? 0 : 2;
+        };
+        if (::geteuid() != 0) {
+            EXPECT_EQ(attempt(), 0);
+            continue;
+        }
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0 ? attempt() : 3);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    EXPECT_EQ(digest(existing), before);
+    EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/new.sqlite")));
+    mode(folder, 0755);
+}
+
 // A disk that fills up during a run: nothing of the run stays, the earlier runs are intact.
 TEST_F(HistoryTest, FullDiskRollsTheRunBack)
 {
