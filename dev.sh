@@ -51,6 +51,10 @@ install_missing() {
   fi
 }
 
+setup() {
+  install_missing "${PACKAGES[@]}"
+}
+
 # The Windows branches (#ifdef _WIN32) are never built here: the cross compiler, which defines _WIN32, checks
 # every translation unit under src/ against Qt's own headers, as a Windows build would compile them all.
 # UNICODE is what Qt's build sets for Windows. The forms' headers come from uic, as the build makes them;
