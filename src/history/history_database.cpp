@@ -287,6 +287,10 @@ bool HistoryDatabase::prepareSchema()
     query.finish();
     if (!query.exec(QStringLiteral("PRAGMA foreign_keys=ON")))
         return fail(reading, query);
+    // A run of 20,000 archives changes more pages than SQLite's default cache of 2 MB holds; without room the
+    // transaction spills pages into the log and writes them again as it goes on.
+    if (!query.exec(QStringLiteral("PRAGMA cache_size=-32768")))
+        return fail(reading, query);
 
     // Two programs opening a new file at once: the second waits here and then finds the schema in place.
     if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
