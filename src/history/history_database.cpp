@@ -2,6 +2,7 @@
 
 #include <QAtomicInteger>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -9,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QThread>
 #include <QVariant>
 
 #include <iterator>
@@ -30,12 +32,32 @@ QString quoted(const QString& path)
     return QStringLiteral("\u201E%1\u201C").arg(QDir::toNativeSeparators(path));
 }
 
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
+
 // SQLite's primary result code from the driver's native code (extended codes keep it in the low byte).
 int primaryCode(const QSqlError& error)
 {
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok);
     return ok ? (code & 0xff) : -1;
+}
+
+// SQLite answers "database is locked" at once, without waiting out the busy timeout, where waiting could
+// deadlock, e.g. while several connections switch a new file into WAL mode together. Such moments pass: the
+// statement is tried again until the busy timeout is over.
+bool execWaiting(QSqlQuery& query, const QString& sql)
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        if (query.exec(sql))
+            return true;
+        const int code = primaryCode(query.lastError());
+        if ((code != kSqliteBusy && code != kSqliteLocked) || waited.elapsed() > kBusyTimeoutMs)
+            return false;
+        QThread::msleep(5);
+    }
 }
 
 constexpr int kSqliteReadOnly = 8;
@@ -267,7 +289,7 @@ bool HistoryDatabase::prepareSchema()
     const QString ownership = QStringLiteral(
         "SELECT (SELECT count(*) FROM sqlite_master), (SELECT application_id FROM pragma_application_id())");
     const auto foreign = [&]() -> std::optional<bool> {
-        if (!query.exec(ownership) || !query.next())
+        if (!execWaiting(query, ownership) || !query.next())
             return std::nullopt;
         const bool result = query.value(0).toLongLong() > 0 && query.value(1).toInt() != kApplicationId;
         query.finish();
@@ -282,7 +304,7 @@ bool HistoryDatabase::prepareSchema()
     if (*before)
         return failText(notOurs);
 
-    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next())
+    if (!execWaiting(query, QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next())
         return fail(QStringLiteral("Die Historie kann nicht geschrieben werden"), query);
     query.finish();
     if (!query.exec(QStringLiteral("PRAGMA foreign_keys=ON")))
@@ -293,7 +315,7 @@ bool HistoryDatabase::prepareSchema()
         return fail(reading, query);
 
     // Two programs opening a new file at once: the second waits here and then finds the schema in place.
-    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+    if (!execWaiting(query, QStringLiteral("BEGIN IMMEDIATE")))
         return fail(QStringLiteral("Die Historie kann nicht geschrieben werden"), query);
     const std::optional<bool> inside = foreign();
     if (!inside || *inside) {
@@ -377,7 +399,7 @@ std::optional<qint64> HistoryDatabase::record(const Run& run)
     }
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+    if (!execWaiting(query, QStringLiteral("BEGIN IMMEDIATE"))) {
         fail(writing, query);
         return std::nullopt;
     }
@@ -709,7 +731,7 @@ std::optional<int> HistoryDatabase::forgetBefore(const QString& server, const QD
     if (id == 0)
         return 0;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+    if (!execWaiting(query, QStringLiteral("BEGIN IMMEDIATE"))) {
         fail(writing, query);
         return std::nullopt;
     }
