@@ -56,7 +56,8 @@ setup() {
 }
 
 # The Windows branches (#ifdef _WIN32) are never built here: the cross compiler, which defines _WIN32, checks
-# every translation unit under src/ against Qt's own headers, as a Windows build would compile them all.
+# every translation unit under src/ against Qt's own headers, as a Windows build would compile them all, and
+# the demo-server builder the window links (tools/demo_server, tools/gen).
 # UNICODE is what Qt's build sets for Windows. The forms' headers come from uic, as the build makes them;
 # libzip and zlib are seen through their headers alone (the rest of /usr/include is Linux's C library).
 # Every file of src/ can be checked this way today; a file that cannot (a Qt header that exists only on
@@ -78,7 +79,7 @@ check_windows() {
   local version
   version="$(sed -n 's/^project(Arvelo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
   local flags=(-std=c++20 -fsyntax-only -Wno-attributes -DUNICODE -D_UNICODE -DARVELO_VERSION="\"$version\""
-               -Isrc -I"$work/ui" -I"$work/third" -I"$qt")
+               -Isrc -Itools/demo_server -Itools/gen -I"$work/ui" -I"$work/third" -I"$qt")
   local module
   for module in "$qt"/Qt*; do flags+=(-I"$module"); done
 
@@ -91,7 +92,7 @@ check_windows() {
       wait -n
       running=$((running - 1))
     fi
-  done < <(find src -name '*.cpp' | sort)
+  done < <(find src tools/demo_server tools/gen -name '*.cpp' | sort)
   wait
   if [ ! -s "$work/failed" ]; then
     echo "check-windows: $count files compile for Windows"

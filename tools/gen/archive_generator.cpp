@@ -1,6 +1,7 @@
 #include "archive_generator.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -16,7 +17,9 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <type_traits>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -79,7 +82,11 @@ std::int64_t localMidnightOfNewYear(int year)
 bool localFields(std::int64_t seconds, std::tm& out)
 {
     const std::time_t t = static_cast<std::time_t>(seconds);
+#ifdef _WIN32
+    return localtime_s(&out, &t) == 0;
+#else
     return localtime_r(&t, &out) != nullptr;
+#endif
 }
 
 // A DOS stamp can hold local years 1980..2107 only; other message times are left out by the scanner.
@@ -359,6 +366,22 @@ QJsonObject typesObject(const std::map<std::string, int>& types)
     return object;
 }
 
+// The records of an attachment index file for these names.
+std::string attachmentIndex(const std::vector<std::string>& names)
+{
+    std::string content(names.size() * kAttachmentRecord, '\0');
+    for (std::size_t r = 0; r < names.size(); ++r) {
+        char* record = content.data() + r * kAttachmentRecord;
+        // Some plausible bytes before the name, which the readers skip.
+        for (std::size_t i = 0; i < kAttachmentNameOffset; ++i)
+            record[i] = char('0' + (r + i) % 10);
+        // The name, NUL-terminated and NUL-padded: at least two zero bytes follow when it is short.
+        const std::size_t room = kAttachmentRecord - kAttachmentNameOffset - 2;
+        std::memcpy(record + kAttachmentNameOffset, names[r].data(), std::min(room, names[r].size()));
+    }
+    return content;
+}
+
 std::map<std::string, int> typesFrom(const QJsonObject& object)
 {
     std::map<std::string, int> types;
@@ -369,6 +392,50 @@ std::map<std::string, int> typesFrom(const QJsonObject& object)
 
 }  // namespace
 
+#ifdef _WIN32
+// Windows has no sparse files by default and no descriptors worth the name: Qt's file does both writes.
+namespace {
+
+QString qtPath(const fs::path& file)
+{
+    return QString::fromStdWString(file.wstring());
+}
+
+void writeWhole(const fs::path& file, const std::string& content, std::uint64_t size)
+{
+    QFile out(qtPath(file));
+    bool ok = out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    if (!ok)
+        fail("cannot create", file);
+    if (!content.empty())
+        ok = out.write(content.data(), qint64(content.size())) == qint64(content.size());
+    else
+        ok = out.resize(qint64(size));
+    out.close();
+    if (!ok)
+        fail("cannot write", file);
+}
+
+}  // namespace
+
+void writeFile(const fs::path& file, std::uint64_t size, bool /*sparse*/)
+{
+    writeWhole(file, {}, size);
+}
+
+void setLastWrite(const fs::path& file, std::int64_t secondsSinceEpoch)
+{
+    QFile f(qtPath(file));
+    if (!f.open(QIODevice::ReadWrite)
+        || !f.setFileTime(QDateTime::fromSecsSinceEpoch(secondsSinceEpoch), QFileDevice::FileModificationTime))
+        fail("cannot set the time of", file);
+}
+
+void writeAttachmentIndex(const fs::path& file, const std::vector<std::string>& names)
+{
+    writeWhole(file, attachmentIndex(names), 0);
+}
+#else
 void writeFile(const fs::path& file, std::uint64_t size, bool sparse)
 {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -408,16 +475,7 @@ void setLastWrite(const fs::path& file, std::int64_t secondsSinceEpoch)
 
 void writeAttachmentIndex(const fs::path& file, const std::vector<std::string>& names)
 {
-    std::string content(names.size() * kAttachmentRecord, '\0');
-    for (std::size_t r = 0; r < names.size(); ++r) {
-        char* record = content.data() + r * kAttachmentRecord;
-        // Some plausible bytes before the name, which the readers skip.
-        for (std::size_t i = 0; i < kAttachmentNameOffset; ++i)
-            record[i] = char('0' + (r + i) % 10);
-        // The name, NUL-terminated and NUL-padded: at least two zero bytes follow when it is short.
-        const std::size_t room = kAttachmentRecord - kAttachmentNameOffset - 2;
-        std::memcpy(record + kAttachmentNameOffset, names[r].data(), std::min(room, names[r].size()));
-    }
+    const std::string content = attachmentIndex(names);
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         fail("cannot create", file);
@@ -429,6 +487,8 @@ void writeAttachmentIndex(const fs::path& file, const std::vector<std::string>& 
         fail("cannot write", file);
     }
 }
+
+#endif
 
 ArchiveFigures generateArchive(const fs::path& folder, const ArchiveOptions& options, std::uint64_t seed)
 {
