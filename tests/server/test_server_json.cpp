@@ -46,6 +46,7 @@ struct Case {
 // Files both readers take; the direct reader reads every one of them itself.
 const Case kReadDirectly[] = {
     {"smallest", R"({"archiveRoot": {"name": "", "path": "", "fullPath": ""}})"},
+    {"byte-order mark", "\xEF\xBB\xBF" + root("")},
     {"users with sub-archives",
      root(R"(, "subArchives": [{"name": "Anna", "path": "S:D\\U\\A", "fullPath": "\\\\S\\D\\U\\A",
             "subArchives": [{"name": "Ablage", "path": "S:D\\U\\A\\S0", "fullPath": "x"}]},
@@ -104,7 +105,8 @@ TEST(ServerJson, TheDirectReaderLeavesFaultsAndOdditiesToTheDocument)
         {"trailing comma", root(R"(, "subArchives": [],)")},
         {"single quotes", R"({'archiveRoot': {}})"},
         // valid, but not the direct reader's: the document decides
-        {"byte-order mark", "\xEF\xBB\xBF" + root("")},
+        {"byte-order mark twice", "\xEF\xBB\xBF\xEF\xBB\xBF" + root("")},
+        {"byte-order mark after a space", " \xEF\xBB\xBF" + root("")},
         {"name given twice", R"({"archiveRoot": {"name": "a", "name": "b", "path": "", "fullPath": ""}})"},
         {"archive root given twice", R"({"archiveRoot": 1, "archiveRoot": {"name": "", "path": "", "fullPath": ""}})"},
         {"escaped key", R"({"archiveRoot": {"n\u0061me": "a", "path": "", "fullPath": ""}})"},

@@ -134,8 +134,10 @@ public:
 
     void read()
     {
+        // Editors on Windows like to start the file with a byte-order mark; QJsonDocument allows it there.
+        if (m_end - m_p >= 3 && std::memcmp(m_p, "\xEF\xBB\xBF", 3) == 0)
+            m_p += 3;
         space();
-        // A byte-order mark and every other oddity at the start are the document reader's.
         bool root = false;
         object(0, [&](std::string_view key) {
             if (key != "archiveRoot")

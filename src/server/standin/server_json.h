@@ -42,7 +42,7 @@ ServerJson readServerJson(const QByteArray& json, const QString& file);
 
 // The two ways readServerJson goes, for the tests. The direct one reads the text in one pass without
 // building a document, and gives up (nullopt) at anything it does not take in full: every fault, but also
-// a key given twice, a byte-order mark, a number with an exponent. The document one reads any file through
+// a key given twice, a number with an exponent. The document one reads any file through
 // QJsonDocument and names the place of a fault; it costs several times the file in memory.
 std::optional<ServerJson> readServerJsonDirect(const QByteArray& json);
 ServerJson readServerJsonDocument(const QByteArray& json, const QString& file);
