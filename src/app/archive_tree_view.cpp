@@ -189,6 +189,17 @@ void ArchiveTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& opt
     painter->restore();
 }
 
+void ArchiveTreeView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
+{
+    // Rows below a collapsed row are not on screen: there is nothing to repaint. QTreeView would look each
+    // such group up in its list of shown rows one by one, and a new maximum size changes the bars of every
+    // group, 20,000 placeholders among them.
+    for (QModelIndex above = topLeft.parent(); above.isValid(); above = above.parent())
+        if (!isExpanded(above))
+            return;
+    QTreeView::dataChanged(topLeft, bottomRight, roles);
+}
+
 void ArchiveTreeView::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const
 {
     // Dotted tree lines beside the arrows (the style draws arrows only): the row's own elbow, and a line

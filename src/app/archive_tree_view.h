@@ -28,6 +28,9 @@ public:
     const DisplayFlags& displayFlags() const { return m_flags; }
     static std::optional<QColor> rowColour(const QModelIndex& index);
 
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -3,6 +3,8 @@
 #include "app/archive_node.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <numeric>
 
 namespace {
 
@@ -17,14 +19,14 @@ bool isDateColumn(int column) { return column == ColNewest || column == ColOldes
 
 }  // namespace
 
-int compareOrdinal(const QString& a, const QString& b)
+int compareOrdinal(QStringView a, QStringView b)
 {
     const qsizetype n = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        const int d = int(a[i].unicode()) - int(b[i].unicode());
-        if (d != 0)
-            return d;
-    }
+    const char16_t* const x = a.utf16();
+    const char16_t* const y = b.utf16();
+    const auto [i, j] = std::mismatch(x, x + n, y);
+    if (i != x + n)
+        return int(*i) - int(*j);
     return int(a.size() > b.size()) - int(a.size() < b.size());
 }
 
@@ -90,20 +92,45 @@ void sortSiblings(ArchiveNode& parent, int column, bool ascending, const CellFor
 {
     auto& rows = parent.children;
     if (rows.size() >= 2) {
-        struct Entry {
-            SortKey key;
-            std::unique_ptr<ArchiveNode> node;
-        };
-        std::vector<Entry> entries;
-        entries.reserve(rows.size());
-        for (auto& row : rows)
-            entries.push_back({sortKey(*row, column, formats), std::move(row)});
-        std::stable_sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-            const int c = compareKeys(a.key, b.key, column);
-            return ascending ? c < 0 : c > 0;
-        });
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            rows[i] = std::move(entries[i].node);
+        // The keys are taken once and stay where they are; only their numbers move while sorting.
+        std::vector<SortKey> keys;
+        keys.reserve(rows.size());
+        for (const auto& row : rows)
+            keys.push_back(sortKey(*row, column, formats));
+        std::vector<std::uint32_t> order(rows.size());
+        std::iota(order.begin(), order.end(), 0u);
+        if (isTextColumn(column)) {
+            // Names compared where they lie would be fetched from all over the heap for every comparison;
+            // copied side by side first they stay in the cache, which made sorting 20,000 names several
+            // times faster.
+            qsizetype length = 0;
+            for (const SortKey& key : keys)
+                length += key.text.size();
+            QString pool;
+            pool.reserve(length);
+            std::vector<std::pair<qsizetype, qsizetype>> spans;
+            spans.reserve(keys.size());
+            for (const SortKey& key : keys) {
+                spans.emplace_back(pool.size(), key.text.size());
+                pool += key.text;
+            }
+            const QStringView all(pool);
+            std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+                const int c = compareOrdinal(all.sliced(spans[a].first, spans[a].second),
+                                             all.sliced(spans[b].first, spans[b].second));
+                return ascending ? c < 0 : c > 0;
+            });
+        } else {
+            std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+                const int c = compareKeys(keys[a], keys[b], column);
+                return ascending ? c < 0 : c > 0;
+            });
+        }
+        std::vector<std::unique_ptr<ArchiveNode>> sorted;
+        sorted.reserve(rows.size());
+        for (const std::uint32_t i : order)
+            sorted.push_back(std::move(rows[i]));
+        rows = std::move(sorted);
         parent.renumber();
     }
     for (auto& row : rows)

@@ -25,7 +25,7 @@ int compareKeys(const SortKey& a, const SortKey& b, int column);
 int Compare(const ArchiveNode& a, const ArchiveNode& b, int column, const CellFormats& formats);
 
 // Ordinal comparison of UTF-16 code units; a prefix comes first.
-int compareOrdinal(const QString& a, const QString& b);
+int compareOrdinal(QStringView a, QStringView b);
 
 // Sorts the children of parent stably by the column, then the children of every child that isExpanded
 // says is expanded, and so on down; positions are renumbered. Rows never change their parent.

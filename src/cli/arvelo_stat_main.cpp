@@ -111,9 +111,10 @@ int main(int argc, char* argv[])
 
     const DateTextFormat dates;
     const StatTypes* typesField = types ? &*types : nullptr;
-    const QByteArray out = options.format == StatFormat::Json ? statJson(listing.rows, dates, typesField)
-                                                              : statCsv(listing.rows, dates, typesField);
-    if (!companion.write(out)) {
+    const StatSink sink = [&companion](const QByteArray& piece) { return companion.write(piece); };
+    const bool written = options.format == StatFormat::Json ? writeStatJson(listing.rows, dates, typesField, sink)
+                                                            : writeStatCsv(listing.rows, dates, typesField, sink);
+    if (!written) {
         companion.say(QStringLiteral("Die Ausgabe konnte nicht geschrieben werden."));
         return statexit::kOutput;
     }

@@ -114,9 +114,50 @@ QByteArray jsonString(const QString& text)
     return out;
 }
 
-QByteArray statCsv(const std::vector<StatRow>& rows, const DateTextFormat& format, const StatTypes* types)
+namespace {
+
+// Collects the output and hands it on in pieces of some tens of kilobytes: at 100,000 rows the whole text
+// held at once was the largest thing the program kept.
+class PieceWriter {
+public:
+    explicit PieceWriter(const StatSink& sink) : m_sink(sink) {}
+    QByteArray& out() { return m_out; }
+    // After each row: passes the piece on once it is large enough. False once the sink has failed.
+    bool rowDone() { return m_out.size() < kPiece || flush(); }
+    bool flush()
+    {
+        if (m_failed)
+            return false;
+        m_failed = !m_out.isEmpty() && !m_sink(m_out);
+        m_out.resize(0);
+        return !m_failed;
+    }
+
+private:
+    static constexpr qsizetype kPiece = 64 * 1024;
+    const StatSink& m_sink;
+    QByteArray m_out;
+    bool m_failed = false;
+};
+
+QByteArray collected(const std::function<bool(const StatSink&)>& write)
 {
-    QByteArray out = statColumns().join(QLatin1Char(',')).toUtf8() + (types ? ",types\r\n" : "\r\n");
+    QByteArray all;
+    write([&all](const QByteArray& piece) {
+        all += piece;
+        return true;
+    });
+    return all;
+}
+
+}  // namespace
+
+bool writeStatCsv(const std::vector<StatRow>& rows, const DateTextFormat& format, const StatTypes* types,
+                  const StatSink& sink)
+{
+    PieceWriter writer(sink);
+    QByteArray& out = writer.out();
+    out = statColumns().join(QLatin1Char(',')).toUtf8() + (types ? ",types\r\n" : "\r\n");
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const StatRow& row = rows[r];
         const TTobData& d = *row.data;
@@ -130,21 +171,28 @@ QByteArray statCsv(const std::vector<StatRow>& rows, const DateTextFormat& forma
         if (types)
             out += ',' + csvField(typesCsvText(types->rows.at(r)));
         out += "\r\n";
+        if (!writer.rowDone())
+            return false;
     }
-    return out;
+    return writer.flush();
 }
 
-QByteArray statJson(const std::vector<StatRow>& rows, const DateTextFormat& format, const StatTypes* types)
+bool writeStatJson(const std::vector<StatRow>& rows, const DateTextFormat& format, const StatTypes* types,
+                   const StatSink& sink)
 {
-    if (rows.empty())
-        return "[]\n";
+    PieceWriter writer(sink);
+    QByteArray& out = writer.out();
+    if (rows.empty()) {
+        out = "[]\n";
+        return writer.flush();
+    }
     const QStringList& columns = statColumns();
     QList<QByteArray> keys;
     for (const QString& c : columns)
         keys.append("\"" + c.toUtf8() + "\": ");
     keys.append("\"types\": ");
 
-    QByteArray out = "[\n";
+    out = "[\n";
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const TTobData& d = *rows[r].data;
         const auto date = [&](const QString& text) {
@@ -167,7 +215,19 @@ QByteArray statJson(const std::vector<StatRow>& rows, const DateTextFormat& form
             out += keys[i] + values[i];
         }
         out += r + 1 < rows.size() ? "},\n" : "}\n";
+        if (!writer.rowDone())
+            return false;
     }
     out += "]\n";
-    return out;
+    return writer.flush();
+}
+
+QByteArray statCsv(const std::vector<StatRow>& rows, const DateTextFormat& format, const StatTypes* types)
+{
+    return collected([&](const StatSink& sink) { return writeStatCsv(rows, format, types, sink); });
+}
+
+QByteArray statJson(const std::vector<StatRow>& rows, const DateTextFormat& format, const StatTypes* types)
+{
+    return collected([&](const StatSink& sink) { return writeStatJson(rows, format, types, sink); });
 }

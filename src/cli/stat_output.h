@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class DateTextFormat;
@@ -32,3 +33,11 @@ QByteArray jsonString(const QString& text);
 // ends in the field "types" (after "oldest").
 QByteArray statCsv(const std::vector<StatRow>& rows, const DateTextFormat& format, const StatTypes* types = nullptr);
 QByteArray statJson(const std::vector<StatRow>& rows, const DateTextFormat& format, const StatTypes* types = nullptr);
+
+// The same text handed to `sink` piece by piece, in order, so that it never lies in memory whole. Stops at
+// the first piece the sink refuses (returns false) and returns false then.
+using StatSink = std::function<bool(const QByteArray&)>;
+bool writeStatCsv(const std::vector<StatRow>& rows, const DateTextFormat& format, const StatTypes* types,
+                  const StatSink& sink);
+bool writeStatJson(const std::vector<StatRow>& rows, const DateTextFormat& format, const StatTypes* types,
+                   const StatSink& sink);

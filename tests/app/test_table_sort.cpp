@@ -94,6 +94,24 @@ TEST(TableSort, TheSecondClickOnAnotherColumnRunsDescending)
     EXPECT_EQ(names(t.root), list({"Carl", "Zoe", "bernd", "Anna", "Dora"}));
 }
 
+// Names sort by UTF-16 code unit in both directions; equal names keep their order, with the size as witness.
+TEST(TableSort, NamesInCodeUnitOrderWithTiesInPlace)
+{
+    Tree t;
+    const char* const given[] = {"Ab", "Abc", "", "Ärger", "zoe", "Ab", "\xF0\x9F\x98\x80", "\xEF\xBC\xA1", "Z", "a"};
+    for (std::size_t i = 0; i < std::size(given); ++i)
+        t.user(given[i], i);
+    t.sort(ColUser, true);
+    EXPECT_EQ(names(t.root), list({"", "Ab", "Ab", "Abc", "Z", "a", "zoe", "Ärger", "\xF0\x9F\x98\x80", "\xEF\xBC\xA1"}));
+    EXPECT_EQ(t.root.child(1)->data->Size, 0);
+    EXPECT_EQ(t.root.child(2)->data->Size, 5);
+    expectRenumbered(t.root);
+    t.sort(ColUser, false);
+    EXPECT_EQ(names(t.root), list({"\xEF\xBC\xA1", "\xF0\x9F\x98\x80", "Ärger", "zoe", "a", "Z", "Abc", "Ab", "Ab", ""}));
+    EXPECT_EQ(t.root.child(7)->data->Size, 0);
+    EXPECT_EQ(t.root.child(8)->data->Size, 5);
+}
+
 TEST(TableSort, EachColumnReadsItsOwnKey)
 {
     Tree t;

@@ -161,3 +161,33 @@ TEST(StatOutput, JsonIsValidWithKeysInColumnOrder)
     EXPECT_EQ(error.error, QJsonParseError::NoError);
     EXPECT_TRUE(empty.isArray() && empty.array().isEmpty());
 }
+
+// A long listing goes out in pieces, whole rows each, that add up to the text; a sink that refuses a piece
+// gets no further piece.
+TEST(StatOutput, LongOutputGoesOutInPiecesAndStopsAtARefusal)
+{
+    const DateTextFormat format{QLocale::c()};
+    std::vector<StatRow> rows;
+    for (int i = 0; i < 3000; ++i)
+        rows.push_back(row(i % 3, kNames[i % kNames.size()], QStringLiteral("SRV:D\\U\\%1").arg(i, 8, 10, QLatin1Char('0'))));
+    using Writer = bool (*)(const std::vector<StatRow>&, const DateTextFormat&, const StatTypes*, const StatSink&);
+    const struct {
+        Writer write;
+        QByteArray whole;
+    } formats[] = {{writeStatCsv, statCsv(rows, format)}, {writeStatJson, statJson(rows, format)}};
+    for (const auto& f : formats) {
+        QList<QByteArray> pieces;
+        EXPECT_TRUE(f.write(rows, format, nullptr, [&](const QByteArray& piece) {
+            pieces.append(piece);
+            return true;
+        }));
+        EXPECT_GT(pieces.size(), 2);
+        EXPECT_EQ(pieces.join(), f.whole);
+        for (const QByteArray& piece : pieces)
+            EXPECT_TRUE(piece.endsWith('\n'));
+
+        int offered = 0;
+        EXPECT_FALSE(f.write(rows, format, nullptr, [&](const QByteArray&) { return ++offered < 2; }));
+        EXPECT_EQ(offered, 2);
+    }
+}

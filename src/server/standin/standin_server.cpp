@@ -5,19 +5,15 @@
 #include "platform/program_folder.h"
 #include "platform/regular_file.h"
 #include "platform/unc_path.h"
+#include "server/standin/server_json.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QIODevice>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMutex>
 #include <QMutexLocker>
-
-#include <vector>
 
 namespace standin {
 
@@ -28,125 +24,15 @@ namespace {
 constexpr qint64 kServerJsonLimit = qint64(1) << 30;
 
 using platform::excerpt;
-
-struct Message {
-    int kind = 0;
-    QString title;
-    QString eml;
-    QString faxImage;
-    QString url;
-};
-
-struct Archive {
-    QString name;
-    QString path;
-    QString fullPath;
-    std::vector<int> subs;  // indexes into ServerData::archives
-    std::vector<Message> messages;
-};
+using Message = ServerJsonMessage;
 
 struct ServerData {
     QString folder;     // absolute, canonical
-    std::vector<Archive> archives;  // [0] is the archive root
-    QHash<QString, int> byPath;
+    ServerJson json;    // archives ([0] is the archive root) and the index by path
     // Canonical forms of the folders that hold message files, found once per log-on: resolving every
     // message's whole path anew cost the export more than copying the message.
     mutable QMutex folderMutex;
     mutable QHash<QString, QString> canonicalFolders;
-};
-
-class Reader {
-public:
-    Reader(ServerData& data, const QString& file) : m_data(data), m_file(file) {}
-
-    [[noreturn]] void fail(const QString& where, const QString& what) const
-    {
-        throw ServerError(QStringLiteral("%1: %2: %3").arg(QDir::toNativeSeparators(m_file), where, what));
-    }
-
-    QString text(const QJsonObject& o, const char* key, const QString& where, bool required) const
-    {
-        const QJsonValue v = o.value(QLatin1String(key));
-        const QString place = where + QLatin1Char('.') + QLatin1String(key);
-        if (v.isUndefined()) {
-            if (required)
-                fail(place, QStringLiteral("Pflichtfeld fehlt"));
-            return {};
-        }
-        if (!v.isString())
-            fail(place, QStringLiteral("Text erwartet"));
-        return v.toString();
-    }
-
-    int archive(const QJsonValue& value, const QString& where)
-    {
-        if (!value.isObject())
-            fail(where, QStringLiteral("Objekt erwartet"));
-        const QJsonObject o = value.toObject();
-        const int index = int(m_data.archives.size());
-        m_data.archives.emplace_back();
-        {
-            Archive& a = m_data.archives.back();
-            a.name = text(o, "name", where, true);
-            a.path = text(o, "path", where, true);
-            a.fullPath = text(o, "fullPath", where, true);
-        }
-        // ArchiveFromPath and OpenArchive find an archive by its path: two archives with one path would
-        // leave one of them unreachable and open the wrong folder for the other.
-        const QString& path = m_data.archives[std::size_t(index)].path;
-        if (const auto seen = m_places.constFind(path); seen != m_places.constEnd())
-            fail(where + QStringLiteral(".path"), QStringLiteral("Pfad schon vergeben in %1").arg(seen.value()));
-        m_places.insert(path, where);
-        m_data.byPath.insert(path, index);
-
-        const QJsonValue messages = o.value(QLatin1String("messages"));
-        if (!messages.isUndefined()) {
-            if (!messages.isArray())
-                fail(where + QStringLiteral(".messages"), QStringLiteral("Liste erwartet"));
-            const QJsonArray list = messages.toArray();
-            std::vector<Message> read;
-            read.reserve(std::size_t(list.size()));
-            for (qsizetype i = 0; i < list.size(); ++i)
-                read.push_back(message(list.at(i), QStringLiteral("%1.messages[%2]").arg(where).arg(i)));
-            m_data.archives[std::size_t(index)].messages = std::move(read);
-        }
-
-        const QJsonValue subs = o.value(QLatin1String("subArchives"));
-        if (!subs.isUndefined()) {
-            if (!subs.isArray())
-                fail(where + QStringLiteral(".subArchives"), QStringLiteral("Liste erwartet"));
-            const QJsonArray list = subs.toArray();
-            for (qsizetype i = 0; i < list.size(); ++i) {
-                const int sub = archive(list.at(i), QStringLiteral("%1.subArchives[%2]").arg(where).arg(i));
-                m_data.archives[std::size_t(index)].subs.push_back(sub);
-            }
-        }
-        return index;
-    }
-
-    Message message(const QJsonValue& value, const QString& where) const
-    {
-        if (!value.isObject())
-            fail(where, QStringLiteral("Objekt erwartet"));
-        const QJsonObject o = value.toObject();
-        Message m;
-        const QJsonValue kind = o.value(QLatin1String("kind"));
-        if (kind.isUndefined())
-            fail(where + QStringLiteral(".kind"), QStringLiteral("Pflichtfeld fehlt"));
-        if (!kind.isDouble() || kind.toDouble() != double(kind.toInt()))
-            fail(where + QStringLiteral(".kind"), QStringLiteral("ganze Zahl erwartet"));
-        m.kind = kind.toInt();
-        m.title = text(o, "title", where, true);
-        m.eml = text(o, "eml", where, m.kind == 2);
-        m.faxImage = text(o, "faxImage", where, m.kind == 3);
-        m.url = text(o, "url", where, m.kind == 8);
-        return m;
-    }
-
-private:
-    ServerData& m_data;
-    QString m_file;
-    QHash<QString, QString> m_places;  // path -> where in the file it was given
 };
 
 std::shared_ptr<ServerData> load(const QString& folder)
@@ -155,24 +41,13 @@ std::shared_ptr<ServerData> load(const QString& folder)
     const QFileInfo info(folder);
     data->folder = info.canonicalFilePath().isEmpty() ? info.absoluteFilePath() : info.canonicalFilePath();
     const QString file = data->folder + QStringLiteral("/server.json");
-    Reader reader(*data, file);
 
     QString why;
-    const std::optional<QByteArray> bytes =
-        platform::readRegularFile(file, kServerJsonLimit, platform::OverLimit::Refuse, &why);
+    std::optional<QByteArray> bytes = platform::readRegularFile(file, kServerJsonLimit, platform::OverLimit::Refuse, &why);
     if (!bytes)
-        reader.fail(QStringLiteral("Datei"), QStringLiteral("kann nicht gelesen werden (%1)").arg(why));
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(*bytes, &error);
-    if (error.error != QJsonParseError::NoError)
-        reader.fail(QStringLiteral("Byte %1").arg(error.offset),
-                    QStringLiteral("kein gültiges JSON (%1)").arg(error.errorString()));
-    if (!doc.isObject())
-        reader.fail(QStringLiteral("oberste Ebene"), QStringLiteral("Objekt erwartet"));
-    const QJsonValue root = doc.object().value(QLatin1String("archiveRoot"));
-    if (root.isUndefined())
-        reader.fail(QStringLiteral("archiveRoot"), QStringLiteral("Pflichtfeld fehlt"));
-    reader.archive(root, QStringLiteral("archiveRoot"));
+        throw ServerError(QStringLiteral("%1: Datei: kann nicht gelesen werden (%2)")
+                              .arg(QDir::toNativeSeparators(file), why));
+    data->json = readServerJson(*bytes, file);
     return data;
 }
 
@@ -222,7 +97,7 @@ class Folder;
 class Folders : public ArchiveFolders {
 public:
     Folders(std::shared_ptr<ServerData> d, int owner) : m_data(std::move(d)), m_owner(owner) {}
-    qint32 Count() override { return qint32(m_data->archives[std::size_t(m_owner)].subs.size()); }
+    qint32 Count() override { return qint32(m_data->json.archives[std::size_t(m_owner)].subs.size()); }
     std::shared_ptr<ArchiveFolder> Item(const QVariant& index) override;
 
 private:
@@ -300,7 +175,7 @@ public:
     }
 
 private:
-    const std::vector<Message>& list() const { return m_data->archives[std::size_t(m_owner)].messages; }
+    const std::vector<Message>& list() const { return m_data->json.archives[std::size_t(m_owner)].messages; }
     std::shared_ptr<ServerData> m_data;
     int m_owner;
 };
@@ -326,7 +201,7 @@ public:
     }
 
 private:
-    const Archive& archive() const { return m_data->archives[std::size_t(m_index)]; }
+    const ServerJsonArchive& archive() const { return m_data->json.archives[std::size_t(m_index)]; }
     std::shared_ptr<ServerData> m_data;
     int m_index;
 };
@@ -335,7 +210,7 @@ std::shared_ptr<ArchiveFolder> Folders::Item(const QVariant& index)
 {
     bool ok = false;
     const int i = index.toInt(&ok);
-    const auto& subs = m_data->archives[std::size_t(m_owner)].subs;
+    const auto& subs = m_data->json.archives[std::size_t(m_owner)].subs;
     if (!ok || i < 0 || i >= int(subs.size()))
         throw ServerError(QStringLiteral("Archiv %1 gibt es in der Liste nicht.").arg(excerpt(index.toString())));
     return std::make_shared<Folder>(m_data, subs[std::size_t(i)]);
@@ -347,8 +222,8 @@ public:
     std::shared_ptr<ArchiveFolder> GetArchiveRoot(qint32) override { return std::make_shared<Folder>(m_data, 0); }
     std::shared_ptr<ArchiveFolder> ArchiveFromPath(const QString& path) override
     {
-        const auto it = m_data->byPath.constFind(path);
-        if (it == m_data->byPath.constEnd())
+        const auto it = m_data->json.byPath.constFind(path);
+        if (it == m_data->json.byPath.constEnd())
             throw ServerError(QStringLiteral("Unbekanntes Archiv: %1").arg(excerpt(path)));
         return std::make_shared<Folder>(m_data, it.value());
     }
