@@ -289,21 +289,26 @@ struct ArchiveWalk::Impl {
             return true;
         if (stopRequested())
             return false;
-        if (publish) {
-            if (share) {
-                // The owner's figures so far with those of the folders helpers have walked.
-                ScanFigures shown = f;
-                {
-                    std::lock_guard lock(share->lock);
-                    addTree(shown, node->merged);
-                }
-                publish(shown);
-            } else {
-                publish(f);
-            }
-        }
+        publishNow();
         counter = schritt;
         return true;
+    }
+
+    void publishNow()
+    {
+        if (!publish)
+            return;
+        if (!share) {
+            publish(f);
+            return;
+        }
+        // The owner's figures so far with those of the folders helpers have walked.
+        ScanFigures shown = f;
+        {
+            std::lock_guard lock(share->lock);
+            addTree(shown, node->merged);
+        }
+        publish(shown);
     }
 
     // Offers the sub-folders just listed at `level`, each with the figures it would add to.
@@ -563,6 +568,8 @@ double ArchiveWalk::MeasureFolder(const std::string& localPath, bool root)
     WalkShare helper;
     helper.d = share;
     while (helper.helpOnce()) {
+        if (!d->stopRequested())
+            d->publishNow();  // the row goes on growing while its last folders are walked
     }
     d->leaveShared();
     {
