@@ -1,7 +1,12 @@
 #include "app/scan_run.h"
 
+#include "engine/archive_walk.h"
 #include "engine/my_threads.h"
 #include "engine/scan_scheduler.h"
+#include "engine/share_board.h"
+#include "engine/share_helper.h"
+
+#include <algorithm>
 
 #include <QCoreApplication>
 #include <QMutexLocker>
@@ -9,6 +14,11 @@
 
 ScanRun::ScanRun(QObject* parent) : QObject(parent)
 {
+    m_board = std::make_shared<ShareBoard>([self = QPointer<ScanRun>(this)] {
+        // On a walking thread: the helpers are made on the run's.
+        if (ScanRun* run = self.data())
+            QMetaObject::invokeMethod(run, [run] { run->startHelpers(); }, Qt::QueuedConnection);
+    });
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &ScanRun::TimerThreadTimer);
 }
@@ -25,6 +35,8 @@ TMyThreads* ScanRun::createScanner(const std::shared_ptr<TTobData>& record, bool
         config.priority = QThread::IdlePriority;
         config.freeOnTerminate = true;
     }
+    else
+        config.board = m_board;  // run scanners share their trees with the run's free places
     auto* scanner = new TMyThreads(std::move(config), this);
     // A run scanner's place is free once its thread has ended (its final publication was posted before).
     if (!outsideRun)
@@ -70,6 +82,7 @@ void ScanRun::beginLoad(int users)
 {
     ++m_load;
     m_timer.stop();
+    stopHelpers();
     for (TMyThreads* t : ThreadArray)
         discard(t);
     for (auto& [record, m] : m_current)
@@ -113,6 +126,7 @@ void ScanRun::start()
     m_started = true;
     m_runStartedAt = QDateTime::currentDateTimeUtc();
     m_subFinals.clear();
+    stopHelpers();
     for (std::size_t i = 0; i < ThreadArray.size(); ++i) {
         UserRow& row = m_users[i];
         row.counted = false;
@@ -148,6 +162,7 @@ void ScanRun::TimerThreadTimer()
     const int load = m_load;
     if (!runPasses())
         return;
+    startHelpers();
     if (m_started && !m_done && !m_ended && load == m_load)
         m_timer.start();
 }
@@ -160,7 +175,8 @@ void ScanRun::placeFreed()
         m_passAgain = true;
         return;
     }
-    runPasses();
+    if (runPasses())
+        startHelpers();
 }
 
 bool ScanRun::runPasses()
@@ -168,8 +184,10 @@ bool ScanRun::runPasses()
     const QPointer<ScanRun> self(this);
     do {
         m_passAgain = false;
+        // Helpers hold places too; none is made while a user row waits, but those of an earlier run may
+        // still be ending.
         m_passThread.reset(QThread::create(
-            [snapshot = ThreadArray, limit = m_limit] { ResumeScanners(snapshot, limit); }));
+            [snapshot = ThreadArray, limit = m_limit - runningHelpers()] { ResumeScanners(snapshot, limit); }));
         m_passThread->start();
         // The pass never waits for this thread, so waiting for it here cannot deadlock; publications and
         // input are served meanwhile. The run may be destroyed in between (it waits for the pass then).
@@ -183,6 +201,61 @@ bool ScanRun::runPasses()
     } while (m_passAgain && m_started && !m_done && !m_ended);
     releaseDiscarded();
     return true;
+}
+
+int ScanRun::runningHelpers() const
+{
+    int n = 0;
+    for (const QPointer<ShareHelper>& h : m_helpers)
+        if (h && !h->isFinished())
+            ++n;
+    return n;
+}
+
+void ScanRun::startHelpers()
+{
+    if (m_ended || !m_started || m_done || m_passThread)
+        return;
+    m_helpers.erase(std::remove_if(m_helpers.begin(), m_helpers.end(),
+                                   [](const QPointer<ShareHelper>& h) { return !h || h->isFinished(); }),
+                    m_helpers.end());
+    int running = int(m_helpers.size());
+    std::vector<std::shared_ptr<WalkShare>> shares;
+    int offered = 0;
+    for (const TMyThreads* t : ThreadArray) {
+        if (!t)
+            continue;
+        if (!t->resumed() && !t->stopRequested())
+            return;  // a user row waits for its place
+        if (t->isRunning()) {
+            ++running;
+            if (t->share()) {
+                shares.push_back(t->share());
+                offered += t->share()->offered();
+            }
+        }
+    }
+    const int free = m_limit - running;
+    if (free <= 0 || shares.empty())
+        return;
+    if (offered == 0) {
+        m_board->wantWork();
+        return;
+    }
+    for (int n = std::min(free, offered); n > 0; --n) {
+        auto* helper = new ShareHelper(shares, m_board, this);
+        connect(helper, &QThread::finished, this, &ScanRun::placeFreed);
+        connect(helper, &QThread::finished, helper, &QObject::deleteLater);
+        m_helpers.emplace_back(helper);
+        helper->start();
+    }
+}
+
+void ScanRun::stopHelpers()
+{
+    for (const QPointer<ShareHelper>& h : m_helpers)
+        if (h)
+            h->Stop();
 }
 
 void ScanRun::measureAgain(const std::shared_ptr<TTobData>& record, bool unter)
@@ -215,13 +288,17 @@ void ScanRun::shutdown()
     // A pass may still resume scanners; it needs nothing from this thread, so a plain wait is safe.
     if (m_passThread)
         m_passThread->wait();
-    QList<QPointer<TMyThreads>> scanners;
+    QList<QPointer<QThread>> scanners;
     for (TMyThreads* t : findChildren<TMyThreads*>(Qt::FindDirectChildrenOnly)) {
         t->Stop();
         scanners.append(t);
     }
+    for (ShareHelper* h : findChildren<ShareHelper*>(Qt::FindDirectChildrenOnly)) {
+        h->Stop();
+        scanners.append(h);
+    }
     // A scanner may sit in a publication waiting for this thread: keep serving it while waiting.
-    for (const QPointer<TMyThreads>& t : scanners)
+    for (const QPointer<QThread>& t : scanners)
         while (t && !t->wait(10))
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }

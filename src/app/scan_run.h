@@ -15,6 +15,8 @@
 #include <vector>
 
 class QThread;
+class ShareBoard;
+class ShareHelper;
 class TMyThreads;
 
 // The measurement of one load of users, without any widget: one waiting scanner per user row (ThreadArray),
@@ -42,7 +44,8 @@ public:
     // has been counted. Rows whose run scanner was already used or superseded get a fresh one, so each
     // user row is measured in this run. With no user rows the run is finished at once.
     void start();
-    // The number of run scanners working at the same time, read at every pass; 0 or less starts none.
+    // The number of walks working at the same time, read at every pass; 0 or less starts none. Once no user
+    // row waits, free places become helpers walking unentered folders of the archives still running.
     void setThreadLimit(int limit) { m_limit = limit; }
     int threadLimit() const { return m_limit; }
 
@@ -69,6 +72,10 @@ public:
     double MaxSize() const { return m_maxSize; }
     // Run scanners that have started and not ended.
     int runningScanners() const;
+    // Helpers of the run that have not ended.
+    int runningHelpers() const;
+    // What the run's walks count: the most that walked at once since the run began.
+    const std::shared_ptr<ShareBoard>& board() const { return m_board; }
     // When "Berechnung starten" began the present run (UTC); invalid before the first.
     const QDateTime& runStartedAt() const { return m_runStartedAt; }
     // Sub-archive records whose final result arrived since the present run began: measured in that run.
@@ -121,6 +128,9 @@ private:
     // Runs passes on a thread of their own while queued calls are served, one more whenever a place was
     // freed meanwhile. False when the run was destroyed during the wait.
     bool runPasses();
+    // Free places while no user row waits: helpers for the archives still running that offer folders.
+    void startHelpers();
+    void stopHelpers();
 
     std::vector<TMyThreads*> ThreadArray;  // entry i belongs to user row i
     std::vector<UserRow> m_users;
@@ -129,6 +139,8 @@ private:
     std::vector<QPointer<TMyThreads>> m_discarded;  // stopped, deleted once no pass can reach them
     QTimer m_timer;                                 // TimerThread
     std::unique_ptr<QThread> m_passThread;          // the pass under way, if any
+    std::shared_ptr<ShareBoard> m_board;            // of the present run
+    std::vector<QPointer<ShareHelper>> m_helpers;
     bool m_passAgain = false;                       // a place was freed while a pass was under way
     int m_limit = 7;
     int m_total = 0;

@@ -1,8 +1,14 @@
 #include "cli/stat_run.h"
 
 #include "engine/archive_path.h"
+#include "engine/archive_walk.h"
+#include "engine/share_board.h"
+#include "engine/share_helper.h"
 
 #include <QEventLoop>
+#include <QPointer>
+
+#include <algorithm>
 
 namespace {
 
@@ -64,7 +70,16 @@ StatRun::~StatRun()
 {
     // Only reached early on an exception; a scanner stops and waits for itself when deleted.
     for (TMyThreads* t : m_scanners)
+        t->Stop();
+    for (ShareHelper* h : m_helpers)
+        delete h;
+    for (TMyThreads* t : m_scanners)
         delete t;
+}
+
+int StatRun::peakWalking() const
+{
+    return m_board ? m_board->peak() : 0;
 }
 
 void StatRun::measure(const std::vector<StatRow>& rows, int limit, Progress progress)
@@ -73,21 +88,27 @@ void StatRun::measure(const std::vector<StatRow>& rows, int limit, Progress prog
     m_next = 0;
     m_running = m_peak = m_finals = 0;
     m_limit = qMax(1, limit);
+    m_helped = 0;
     m_rows = &rows;
     m_plan = planStatWalks(rows);
+    // A walk that offers folders while a place is free asks for a helper, on this object's thread.
+    m_board = std::make_shared<ShareBoard>([self = QPointer<StatRun>(this)] {
+        if (StatRun* run = self.data())
+            QMetaObject::invokeMethod(run, [run] { run->startHelpers(); }, Qt::QueuedConnection);
+    });
     if (rows.empty())
         return;
 
     QEventLoop loop;
     m_loop = &loop;
-    while (m_running < m_limit && m_next < m_plan.size())
-        startNext();
+    fillPlaces();
     loop.exec();
     m_loop = nullptr;
 
     for (TMyThreads* t : m_scanners)
         delete t;  // ended already; this only joins the thread
     m_scanners.clear();
+    m_live.clear();
     m_rows = nullptr;
 }
 
@@ -100,13 +121,15 @@ void StatRun::startNext()
                        .FTobData = row.data,
                        .FUnter = row.level > 0,
                        .sink = this,
-                       .sinkContext = this};
+                       .sinkContext = this,
+                       .board = m_board};
     for (std::size_t k = 0; k < walk.inner.size(); ++k)
         config.FInnen.push_back({walk.innerRelative[k], (*m_rows)[walk.inner[k]].data, (*m_rows)[walk.inner[k]].level > 0});
     auto* scanner = new TMyThreads(std::move(config));
     // finished arrives after the final publications, which were posted before it.
     connect(scanner, &QThread::finished, this, [this, scanner, index] { ended(scanner, index); });
     m_scanners.push_back(scanner);
+    m_live.push_back(scanner);
     ++m_running;
     m_peak = qMax(m_peak, m_running);
     scanner->resume();
@@ -116,15 +139,63 @@ void StatRun::ended(TMyThreads* scanner, std::size_t walk)
 {
     scanner->wait();  // joins the thread, so its notes on the inner rows are seen here
     --m_running;
+    m_live.erase(std::remove(m_live.begin(), m_live.end(), scanner), m_live.end());
     // The rows the walk did not reach are walked on their own; the plan may grow, so copy first.
     const std::vector<std::size_t> inner = m_plan[walk].inner;
     for (std::size_t k = 0; k < inner.size(); ++k)
         if (!scanner->innerMeasured(k))
             m_plan.push_back({inner[k], {}, {}});
+    fillPlaces();
+}
+
+void StatRun::fillPlaces()
+{
     while (m_running < m_limit && m_next < m_plan.size())
         startNext();
+    if (m_next < m_plan.size()) {
+        // Rows wait: helpers give their places back after the folder they are walking.
+        for (ShareHelper* h : m_helpers)
+            h->Stop();
+    } else {
+        startHelpers();
+    }
     if (m_running == 0 && m_loop)
         m_loop->quit();
+}
+
+void StatRun::startHelpers()
+{
+    if (!m_loop || m_next < m_plan.size() || m_running >= m_limit)
+        return;
+    std::vector<std::shared_ptr<WalkShare>> shares;
+    int offered = 0;
+    for (TMyThreads* t : m_live) {
+        shares.push_back(t->share());
+        offered += t->share()->offered();
+    }
+    if (offered == 0) {
+        if (!m_live.empty())
+            m_board->wantWork();
+        return;
+    }
+    for (int n = std::min(m_limit - m_running, offered); n > 0; --n) {
+        auto* helper = new ShareHelper(shares, m_board);
+        connect(helper, &QThread::finished, this, [this, helper] { helperEnded(helper); });
+        m_helpers.push_back(helper);
+        ++m_running;
+        m_peak = qMax(m_peak, m_running);
+        helper->start();
+    }
+}
+
+void StatRun::helperEnded(ShareHelper* helper)
+{
+    helper->wait();
+    m_helped += helper->walked();
+    m_helpers.erase(std::remove(m_helpers.begin(), m_helpers.end(), helper), m_helpers.end());
+    delete helper;
+    --m_running;
+    fillPlaces();
 }
 
 void StatRun::UpdateLVCaption(double, TTobData*, bool, bool Zwischen)

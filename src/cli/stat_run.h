@@ -10,6 +10,8 @@
 #include <vector>
 
 class QEventLoop;
+class ShareBoard;
+class ShareHelper;
 
 // One walk of a measurement: the row it walks and the rows whose folders lie inside its tree.
 struct StatWalk {
@@ -27,7 +29,9 @@ std::vector<StatWalk> planStatWalks(const std::vector<StatRow>& rows);
 // Measures listed archives with TMyThreads scanners, at most `limit` at once, in list order; a row whose
 // folder lies inside the tree of a row being walked takes its figures from that walk. A freed place is
 // refilled as soon as its scanner has ended; no timer is involved. A row the walk did not reach after all
-// (its way led through a link or an unreadable folder) is walked on its own afterwards. The scanners
+// (its way led through a link or an unreadable folder) is walked on its own afterwards. When no row waits
+// for a walk, a free place becomes a helper (ShareHelper) that walks unentered folders of the archives still
+// running; scanners and helpers together never exceed the limit. The scanners
 // publish into the rows' records on the thread this object lives on, so that thread must be the one calling
 // measure() (it runs an event loop until every scanner has ended).
 class StatRun : public QObject, public PublicationSink {
@@ -41,18 +45,30 @@ public:
 
     void measure(const std::vector<StatRow>& rows, int limit, Progress progress = {});
 
-    // The most scanners that were running at the same time during the last measure().
+    // The most walks (scanners and helpers) that were running at the same time during the last measure(),
+    // as the run counted them and as the walks themselves did.
     int peakRunning() const { return m_peak; }
+    int peakWalking() const;
+    // Folders of the last measure() walked by helpers.
+    int helpedFolders() const { return m_helped; }
 
     void UpdateLVCaption(double Size, TTobData* TmpData, bool Unter, bool Zwischen) override;
 
 private:
     void startNext();
     void ended(TMyThreads* scanner, std::size_t walk);
+    // Fills free places with helpers while no row waits and running archives offer folders.
+    void startHelpers();
+    void helperEnded(ShareHelper* helper);
+    void fillPlaces();
 
     const std::vector<StatRow>* m_rows = nullptr;
     std::vector<StatWalk> m_plan;
     std::vector<TMyThreads*> m_scanners;
+    std::vector<TMyThreads*> m_live;     // scanners started and not ended
+    std::vector<ShareHelper*> m_helpers;  // running
+    std::shared_ptr<ShareBoard> m_board;
+    int m_helped = 0;
     QEventLoop* m_loop = nullptr;
     std::size_t m_next = 0;
     int m_limit = 1;

@@ -36,6 +36,7 @@ struct ScanFigures {
     bool FZwischen = false;           // the walk is still running
     double FAnzahlNachrichten = 0;    // archive.dat of the archive folder / 430
     double FAnzahlNachrichtenG = 0;   // every archive.dat of the tree / 430
+    double FIndexBytesG = 0;          // bytes of every archive.dat of the tree: a whole number, so sums of parts are exact
     std::int32_t FAnhang = 0;         // attachments directly in the archive folder
     std::int32_t FAnhangG = 0;        // attachments in the tree
     platform::DosStamp FNew = 0;      // newest message stamp; 0: none yet
@@ -44,6 +45,8 @@ struct ScanFigures {
     double FAnhangSizeG = 0;          // attachment bytes in the tree
     QStringList FUnlesbar;            // local paths of the folders that could not be listed (their trees are missing)
 };
+
+class WalkShare;
 
 // Walks an archive's folder tree once, in the order the file system lists each folder, a sub-folder's
 // entries right after its own entry, and applies the counting rules to every entry. Folders whose name
@@ -73,6 +76,12 @@ public:
     // may lie inside each other or share a path.
     void addInner(std::string relative, Publish done);
 
+    // Lets other walks take over folders of this tree that this walk has listed but not entered yet
+    // (WalkShare::helpOnce); their figures are added to this walk's and to those of the inner folders around
+    // them. Set before MeasureFolder(path, true); the figures and the inner folders' final publications come
+    // out as a walk alone gives them. The walk's end waits until every taken folder has been walked.
+    void shareWith(std::shared_ptr<WalkShare> share);
+
     // Walks the folder at a local path and its sub-folders, adding to figures(); returns the bytes of the
     // tree. A missing folder (or a file in its place) gives 0; one that exists but cannot be listed gives 0
     // too and is noted in FUnlesbar, as is every sub-folder that cannot be listed.
@@ -81,8 +90,38 @@ public:
     ScanFigures& figures() { return m_figures; }
     const ScanFigures& figures() const { return m_figures; }
 
-private:
     struct Impl;
+
+private:
     ScanFigures m_figures;
     std::unique_ptr<Impl> d;
+};
+
+// The folders of one running walk that another walk may take over: sub-folders its walk has listed and not
+// yet entered, among the first ArchiveWalk::kOpenLevels levels. Any thread may help by walking one of them;
+// at most one walk enters each folder. Stopping ends every walk of the tree, the owner's and the helpers'.
+class WalkShare {
+public:
+    // `offered` is called on a walking thread, outside any lock, after it offered new folders.
+    explicit WalkShare(std::function<void()> offered = {});
+    ~WalkShare();
+    WalkShare(const WalkShare&) = delete;
+    WalkShare& operator=(const WalkShare&) = delete;
+
+    // Whether a folder waits for a walk; its depth below the archive folder (1: a sub-folder of it), or -1.
+    int shallowestWork() const;
+    bool hasWork() const { return shallowestWork() >= 0; }
+    // How many folders wait for a walk.
+    int offered() const;
+    // Takes the shallowest waiting folder (the one listed last among those) and walks it on the calling
+    // thread; false when none was waiting. Its figures flow into the owner's walk.
+    bool helpOnce();
+    // Ends every walk of the tree between two entries; nothing more is taken and no inner folder is done.
+    void stop();
+    bool stopped() const;
+    // Folders taken over by helpers so far.
+    int taken() const;
+
+    struct State;
+    std::shared_ptr<State> d;
 };

@@ -3,6 +3,7 @@
 #include "engine/archive_path.h"
 #include "engine/date_text.h"
 #include "engine/publication_sink.h"
+#include "engine/share_board.h"
 
 #include <QHash>
 #include <QLocale>
@@ -64,6 +65,8 @@ TMyThreads::TMyThreads(ScanConfig config, QObject* parent)
         m_inner.push_back(std::move(target));
     }
     m_innerDone.assign(m_inner.size(), 0);
+    if (m_config.board)
+        m_share = std::make_shared<WalkShare>([board = m_config.board] { board->offered(); });
     if (m_config.freeOnTerminate)
         connect(this, &QThread::finished, this, &QObject::deleteLater);
 }
@@ -76,9 +79,8 @@ TMyThreads::~TMyThreads()
 
 void TMyThreads::resume()
 {
-    if (m_resumed)
+    if (m_resumed.exchange(true))
         return;
-    m_resumed = true;
     start(m_config.priority);
 }
 
@@ -87,6 +89,8 @@ void TMyThreads::Stop()
     m_target->stop.store(true, std::memory_order_relaxed);
     for (const auto& target : m_inner)
         target->stop.store(true, std::memory_order_relaxed);
+    if (m_share)
+        m_share->stop();
     requestInterruption();
 }
 
@@ -108,6 +112,8 @@ void TMyThreads::Execute()
         FTerminated = true;
         return;
     }
+    if (m_config.board)
+        m_config.board->walkBegins();
     ArchiveWalk walk(
         m_config.FSchritt, [this] { return stopRequested(); }, [this](const ScanFigures& f) { publish(m_target, f); });
     for (std::size_t i = 0; i < m_inner.size(); ++i) {
@@ -116,9 +122,13 @@ void TMyThreads::Execute()
             publish(m_inner[i], f);
         });
     }
+    walk.shareWith(m_share);
     walk.figures().FSize = walk.MeasureFolder(archiveLocalPath(m_config.FPfad).toStdString(), true);
     if (!stopRequested())
         publish(m_target, walk.figures());
+    // The place is free before the scheduler can see it so.
+    if (m_config.board)
+        m_config.board->walkEnds();
     FTerminated = true;
 }
 

@@ -12,6 +12,8 @@
 #include <vector>
 
 class PublicationSink;
+class ShareBoard;
+class WalkShare;
 
 // An archive whose folder lies inside the scanner's tree: its figures come from the scanner's walk.
 struct InnerArchive {
@@ -31,6 +33,9 @@ struct ScanConfig {
     PublicationSink* sink = nullptr;        // told of each publication once the record holds it; may be null
     QObject* sinkContext = nullptr;         // publications run on its thread; without one nothing is published
     std::vector<InnerArchive> FInnen {};    // rows measured by this walk too, each with one final publication
+    // The run's board: with one, the walk counts on it and offers its unentered folders to helpers
+    // (share()); without, it walks alone.
+    std::shared_ptr<ShareBoard> board {};
 };
 
 // Measures one archive folder tree on a thread of its own and publishes the figures into its row's record.
@@ -51,7 +56,13 @@ public:
     // Starts the thread with the configured priority; a second call has no effect.
     void resume();
 
-    // Asks the scanner to end; safe before it has started and from any thread. Publications still on
+    // Whether resume() was called; the thread may not have begun yet.
+    bool resumed() const { return m_resumed.load(); }
+    // Folders of this archive's tree that helpers may walk, while its walk runs; null without a board. The
+    // final publication comes after every helper's part has been added.
+    const std::shared_ptr<WalkShare>& share() const { return m_share; }
+
+    // Asks the scanner to end, helpers of its tree included; safe before it has started and from any thread. Publications still on
     // their way are dropped when they arrive, so call it on the sink context's thread to be sure that none
     // is written after it returns.
     void Stop();
@@ -81,5 +92,6 @@ private:
     std::vector<std::shared_ptr<Target>> m_inner;  // FInnen's rows
     std::vector<char> m_innerDone;
     QPointer<QObject> m_sinkContext;
-    bool m_resumed = false;
+    std::shared_ptr<WalkShare> m_share;
+    std::atomic<bool> m_resumed {false};
 };

@@ -2,7 +2,10 @@
 // reload during a run, and totals equal to the generator's own sums.
 
 #include "app/scan_run.h"
+#include "engine/archive_walk.h"
 #include "engine/my_threads.h"
+#include "engine/share_board.h"
+#include "engine/share_helper.h"
 #include "gen/archive_generator.h"
 #include "platform/unc_path.h"
 
@@ -79,6 +82,30 @@ protected:
         for (const auto& [name, f] : m_figures)
             sum += double(f.anhangSizeG) / kMegabyte;
         return sum;
+    }
+
+    // One more user, far larger than the generated ones: `wide` folders of three folders with a file each.
+    // Its figures are a walk's of it alone.
+    void generateLarge(const std::string& name, int wide)
+    {
+        const std::filesystem::path folder = m_tmp.filePath(QStringLiteral("SRV01/DAVID/USER")).toStdString() + "/" + name;
+        gen::ArchiveOptions o;
+        o.messages = 3;
+        o.folders = 2;
+        o.depth = 2;
+        gen::generateArchive(folder, o, 11);
+        for (int i = 0; i < wide; ++i)
+            for (int j = 0; j < 3; ++j) {
+                const std::filesystem::path f = folder / ("w" + std::to_string(i)) / ("n" + std::to_string(j));
+                std::filesystem::create_directories(f);
+                gen::writeFile(f / "a.$01", std::uint64_t(100 + i));
+            }
+        ArchiveWalk alone(100, {}, {});
+        alone.MeasureFolder(folder.string(), true);
+        gen::ArchiveFigures& f = m_figures[name];
+        f.size = std::uint64_t(alone.figures().FSize);
+        f.anhangG = alone.figures().FAnhangG;
+        f.anhangSizeG = std::uint64_t(alone.figures().FAnhangSizeG);
     }
 
     QTemporaryDir m_tmp;
@@ -216,6 +243,52 @@ TEST_F(ScanRunTest, SubArchivesRaiseTheScaleButNotTheTotals)
     EXPECT_EQ(run.SumTobit(), 0.0);
     EXPECT_GE(scale.count(), 1);
     EXPECT_EQ(run.MaxSize(), double(sub->Size));
+}
+
+// Once no user row waits, free places help the large archive; walks of scanners and helpers together stay
+// within the limit, and every row gets the figures of its walk alone.
+TEST_F(ScanRunTest, FreePlacesHelpTheLargeArchiveWithinTheLimit)
+{
+    generate(5, 4);
+    generateLarge("FFFFFFFF", 400);  // listed last: it starts when the others are under way
+    ScanRun run;
+    const auto records = load(run);
+    run.setThreadLimit(3);
+    run.start();
+    run.TimerThreadTimer();
+    ASSERT_TRUE(waitFor([&] { return run.TobitDone(); }));
+    ASSERT_TRUE(waitFor([&] { return run.runningHelpers() == 0 && run.board()->walking() == 0; }));
+    EXPECT_LE(run.board()->peak(), 3) << "walks in flight, counted by the walks";
+    EXPECT_EQ(run.done(), 6);
+    EXPECT_TRUE(near(run.SumTobit(), expectedSize()));
+    EXPECT_TRUE(near(run.SumAttachment(), expectedAttachments()));
+    for (const auto& r : records) {
+        EXPECT_EQ(double(r->Size), double(figuresOf(*r).size) / kMegabyte) << r->TobitUser.toStdString();
+        EXPECT_EQ(r->AnhangG, figuresOf(*r).anhangG) << r->TobitUser.toStdString();
+    }
+}
+
+// Shutting down while helpers walk parts of a tree: every walk ends, and nothing is published afterwards.
+TEST_F(ScanRunTest, ShutdownEndsHelpersAndNothingIsPublishedAfter)
+{
+    generateLarge("EEEEEEEE", 600);
+    ScanRun run;
+    const auto records = load(run);
+    run.setThreadLimit(4);
+    QSignalSpy published(&run, &ScanRun::recordPublished);
+    run.start();
+    run.TimerThreadTimer();
+    ASSERT_TRUE(waitFor([&] { return run.runningHelpers() > 0 || run.TobitDone(); }));
+    run.shutdown();
+    const int before = int(published.count());
+    const double shown = double(records[0]->Size);
+    EXPECT_EQ(run.board()->walking(), 0) << "every walk, helpers included, has ended";
+    for (const ShareHelper* h : run.findChildren<ShareHelper*>())
+        EXPECT_TRUE(h->isFinished());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(published.count(), before);
+    EXPECT_EQ(double(records[0]->Size), shown);
+    EXPECT_LE(run.board()->peak(), 4);
 }
 
 TEST_F(ScanRunTest, NoUsersFinishesAtOnceAndAnEndedRunStartsNothing)
