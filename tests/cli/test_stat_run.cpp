@@ -110,8 +110,9 @@ TEST_P(StatRunPlaces, NeverMoreWalksThanTheLimitAndFiguresOfAWalkAlone)
     EXPECT_GE(run.peakWalking(), 1);
     // Only where the large archive is alone and large enough that its walk cannot end before a helper begins;
     // elsewhere whether one gets to help depends on how the threads are scheduled.
-    if (c.tiny + c.after == 0 && c.wide >= 400 && c.limit > 1)
+    if (c.tiny + c.after == 0 && c.wide >= 400 && c.limit > 1) {
         EXPECT_GT(run.helpedFolders(), 0) << "free places helped the large archive";
+    }
 
     constexpr double mb = 1048576.0;
     for (std::size_t i = 0; i < rows.size(); ++i) {

@@ -142,8 +142,9 @@ TEST_P(SharedWalk, TreeAndInnerFoldersGetTheFiguresOfAWalkAlone)
         ASSERT_EQ(got.inner.at(f).size(), 1u) << f;
         expectSameFigures(got.inner.at(f).front(), walkAlone((top / f).string()), f);
     }
-    if (!folders.empty())
+    if (!folders.empty()) {
         EXPECT_GT(got.taken, 0) << "helpers took part of the tree";
+    }
     if (shape.chain > 0)
         hostile::removeBelow((top / "kette").string());
 }
@@ -348,9 +349,11 @@ TEST_F(ThreadedShareTest, ScannersAndHelpersGiveEveryArchiveTheFiguresOfAWalkAlo
         EXPECT_EQ(d.AnhangG, alone.FAnhangG) << names[i];
         EXPECT_EQ(d.AnhangSizeG, alone.FAnhangSizeG / 1048576.0) << names[i];
         // Interim figures, the helpers' parts among them, never run ahead of the final ones.
-        for (const harness::Publication& p : sink.publications)
-            if (p.zwischen && p.data.Pfad == d.Pfad)
+        for (const harness::Publication& p : sink.publications) {
+            if (p.zwischen && p.data.Pfad == d.Pfad) {
                 EXPECT_LE(p.size, double(d.Size)) << names[i];
+            }
+        }
     }
 }
 
