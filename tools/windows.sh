@@ -203,7 +203,7 @@ build_arvelo() {
   cmake -S "$SOURCE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$QT/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$SOURCE/cmake/mingw-w64.cmake" \
-    -DARVELO_WINDOWS_ROOTS="$QT;$PREFIX" \
+    -DARVELO_WINDOWS_ROOTS="$QT;$PREFIX" -DARVELO_BUILD_BENCHMARKS=OFF \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE" \
     -DARVELO_WINDOWS_DLL_PATH="$(wine_path)" >/dev/null
   nice cmake --build "$BUILD" -j "$JOBS"
