@@ -30,6 +30,7 @@ export WINEPREFIX=$CACHE/wine
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
 # The long builds give way to everything else on the machine.
 NICE=(nice -n 19)
 
@@ -183,18 +184,24 @@ build_qt() {
   cmake --install "$CACHE/work/qtbase"
 }
 
-# The DLLs a program needs at run time: MinGW's runtime, Qt's, the libraries'.
-runtime_path() {
-  local gcc_dir
+# Puts beside the programs in DIR what they need at run time: MinGW's runtime DLLs, Qt's and the libraries'
+# DLLs, and the plugins Qt loads from the program's folder (platforms, styles, image formats, the SQLite
+# driver). A program there starts by itself, under Wine (also for ctest's test discovery while building)
+# or on Windows.
+deploy_runtime() {
+  local dir=$1 gcc_dir plugin
   gcc_dir=$(dirname "$($MINGW-g++-posix -print-libgcc-file-name)")
-  echo "$QT/bin;$PREFIX/bin;$gcc_dir;/usr/$MINGW/lib"
-}
-
-wine_path() {  # the same folders as Wine sees them
-  local out="" dir
-  IFS=';' read -r -a dirs <<<"$(runtime_path)"
-  for dir in "${dirs[@]}"; do out+="Z:${dir//\//\\};"; done
-  echo "${out%;}"
+  mkdir -p "$dir"
+  cp -u "$gcc_dir/libstdc++-6.dll" "$gcc_dir/libgcc_s_seh-1.dll" "/usr/$MINGW/lib/libwinpthread-1.dll" \
+    "$PREFIX"/bin/*.dll "$dir/"
+  for dll in Qt6Core Qt6Gui Qt6Widgets Qt6PrintSupport Qt6Sql Qt6Test; do
+    cp -u "$QT/bin/$dll.dll" "$dir/"
+  done
+  for plugin in platforms styles imageformats sqldrivers; do
+    [ -d "$QT/plugins/$plugin" ] || continue
+    mkdir -p "$dir/$plugin"
+    cp -u "$QT/plugins/$plugin"/*.dll "$dir/$plugin/"
+  done
 }
 
 build_arvelo() {
@@ -205,7 +212,9 @@ build_arvelo() {
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$SOURCE/cmake/mingw-w64.cmake" \
     -DARVELO_WINDOWS_ROOTS="$QT;$PREFIX" -DARVELO_BUILD_BENCHMARKS=OFF \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE" \
-    -DARVELO_WINDOWS_DLL_PATH="$(wine_path)" >/dev/null
+    >/dev/null
+  deploy_runtime "$BUILD/bin"
+  wine_ready
   nice cmake --build "$BUILD" -j "$JOBS"
 }
 
@@ -216,11 +225,19 @@ wine_ready() {
   fi
 }
 
-run_tests() {
+# Wine draws every window through an X server; without one, even the hidden window of Qt's event loop cannot
+# be made and a test waits for ever. The tests therefore run inside an X server of their own (xvfb-run), with
+# a Wine session started there. The widget tests run on Qt's offscreen platform as on Linux.
+tests_in_x() {
+  "$WINESERVER" -k 2>/dev/null || true
   wine_ready
-  export WINEPATH
-  WINEPATH=$(wine_path)
-  (cd "$BUILD" && ctest --output-on-failure --timeout 600 "$@")
+  "$WINE" wineboot >/dev/null 2>&1 || true
+  cd "$BUILD" && ctest --output-on-failure --timeout 600 "$@"
+}
+
+run_tests() {
+  xvfb-run -a -s "-screen 0 1400x900x24 -nolisten tcp" bash -c "$(declare -f wine_ready tests_in_x); \
+    WINE='$WINE' WINESERVER='$WINESERVER' BUILD='$BUILD' tests_in_x \"\$@\"" tests "$@"
 }
 
 summary() {

@@ -33,15 +33,17 @@ QString uncRoot()
 
 QString resolveUncPath(const QString& path)
 {
-#ifdef _WIN32
-    return path;
-#else
     if (path.startsWith(QLatin1String("\\\\"))) {
         QString rest = path.mid(2);
         rest.replace(QLatin1Char('\\'), QLatin1Char('/'));
         QString root = uncRoot();
-        if (root.isEmpty())
+        if (root.isEmpty()) {
+#ifdef _WIN32
+            return path;  // Windows reaches the share itself
+#else
             return QLatin1String("//") + rest;
+#endif
+        }
         while (root.size() > 1 && root.endsWith(QLatin1Char('/')))
             root.chop(1);
 
@@ -65,6 +67,9 @@ QString resolveUncPath(const QString& path)
         const QString tail = rest.endsWith(QLatin1Char('/')) && kept.size() >= 2 ? QStringLiteral("/") : QString();
         return root + QLatin1Char('/') + kept.join(QLatin1Char('/')) + tail;
     }
+#ifdef _WIN32
+    return path;
+#else
     QString local = path;
     local.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return local;

@@ -11,6 +11,23 @@
 
 #include <optional>
 
+#ifdef _WIN32
+
+namespace clitest {
+
+// Windows has no user "nobody" to become: a test that needs one skips with this problem.
+class NobodyProgram {
+public:
+    explicit NobodyProgram(const QString&) {}
+    QString path() const { return {}; }
+    QString problem() const { return QStringLiteral("Windows has no user \"nobody\" a program could run as"); }
+    bool reachable(const QString&) const { return false; }
+};
+
+}  // namespace clitest
+
+#else
+
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -75,3 +92,5 @@ private:
 };
 
 }  // namespace clitest
+
+#endif  // _WIN32

@@ -132,12 +132,14 @@ protected:
     Run run(const QStringList& args, const clitest::NobodyProgram* nobody = nullptr)
     {
         QProcess p;
+#ifndef _WIN32
         if (nobody) {
             p.setChildProcessModifier([] {
                 if (!clitest::becomeNobody())
                     ::_exit(99);
             });
         }
+#endif
         p.start(nobody ? nobody->path() : QStringLiteral(ARVELO_STAT_EXE), QStringList{"--server", m_tmp.path()} + args);
         EXPECT_TRUE(p.waitForFinished(60000));
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
@@ -183,6 +185,9 @@ TEST_F(StatTypesProgram, TreeAndTopMatchTheGenerator)
 
 TEST_F(StatTypesProgram, UnreadableIndexGivesNullAndExitCodeOne)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no file mode that keeps its owner from reading";
+#else
     // An index file the user may not read; root reads everything, so the program runs as nobody then.
     fs::path locked;
     for (const auto& entry : fs::recursive_directory_iterator(fs::path(m_tmp.path().toStdString()) / "shares"))
@@ -217,4 +222,5 @@ TEST_F(StatTypesProgram, UnreadableIndexGivesNullAndExitCodeOne)
     // The locked file lies in a sub-folder: the archive folder alone still reads.
     const Run top = run({"--types=top"}, as);
     EXPECT_EQ(top.exitCode, 0) << top.err.constData();
+#endif
 }

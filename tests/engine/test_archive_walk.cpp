@@ -114,6 +114,7 @@ TEST_F(WalkTest, EndsAreFoundWhateverTheOrderAndHoweverCloseToThem)
     EXPECT_EQ(walk.figures().FNew, platform::dosStampFromTime(late));
 }
 
+#ifndef _WIN32
 // Descriptors the process holds now.
 int openDescriptors()
 {
@@ -125,9 +126,13 @@ int openDescriptors()
     }
     return n;
 }
+#endif
 
 TEST_F(WalkTest, DescriptorsStayBoundedHoweverDeepTheTree)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: counts open descriptors in a chain built with POSIX calls";
+#else
     const std::string top = path("D").string();
     const std::uint64_t bytes = hostile::makeChain(top, 300, "d", 10);
     const int before = openDescriptors();
@@ -136,10 +141,14 @@ TEST_F(WalkTest, DescriptorsStayBoundedHoweverDeepTheTree)
     EXPECT_EQ(walk.MeasureFolder(top, true), double(bytes));
     EXPECT_LE(most - before, int(ArchiveWalk::kOpenLevels) + 1);
     EXPECT_TRUE(walk.figures().FUnlesbar.isEmpty());
+#endif
 }
 
 TEST_F(WalkTest, TreesDeeperThanAPathCanNameAreMeasuredWhole)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the chain of long names is built with POSIX *at() calls";
+#else
     // 60 levels of 100-character names: below the deepest open level, the path is longer than the system
     // takes in one call.
     const std::string top = path("L").string();
@@ -148,10 +157,14 @@ TEST_F(WalkTest, TreesDeeperThanAPathCanNameAreMeasuredWhole)
     EXPECT_EQ(walk.MeasureFolder(top, true), double(bytes));
     EXPECT_TRUE(walk.figures().FUnlesbar.isEmpty());
     hostile::removeBelow(top);
+#endif
 }
 
 TEST_F(WalkTest, FoldersThatCannotBeReadAreNamed)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no mode-000 folder that keeps its owner out";
+#else
     // An archive with a readable and an unreadable sub-folder, and one more unreadable folder below the
     // deepest open level.
     const fs::path a = path("U");
@@ -181,6 +194,7 @@ TEST_F(WalkTest, FoldersThatCannotBeReadAreNamed)
                                   QString::fromStdString((bottom / "zu").string())}));
     fs::permissions(a / "geheim", fs::perms::owner_all);
     fs::permissions(bottom / "zu", fs::perms::owner_all);
+#endif
 }
 
 // What a walk of the folder alone gives, compared field by field with figures taken from another walk.
@@ -232,8 +246,13 @@ TEST_P(InnerFolders, EveryFolderGetsTheFiguresOfAWalkOfItAlone)
     o.depth = shape.depth;
     o.trickyNames = true;
     gen::generateArchive(top, o, 17);
-    if (shape.chain > 0)
+    if (shape.chain > 0) {
+#ifdef _WIN32
+        GTEST_SKIP() << "the chain deeper than the open levels is built with POSIX calls";
+#else
         hostile::makeChain((top / "kette").string(), shape.chain, "k", 7);
+#endif
+    }
 
     std::vector<std::string> folders;
     for (auto it = fs::recursive_directory_iterator(top); it != fs::recursive_directory_iterator(); ++it) {
@@ -262,8 +281,10 @@ TEST_P(InnerFolders, EveryFolderGetsTheFiguresOfAWalkOfItAlone)
     ASSERT_EQ(got["second"].size(), 1u);
     expectSameFigures(got["second"].front(), got[folders.back()].front(), "second");
     EXPECT_EQ(got.count(".cache"), 0u);
+#ifndef _WIN32
     if (shape.chain > 0)
         hostile::removeBelow((top / "kette").string());
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Walk, InnerFolders,

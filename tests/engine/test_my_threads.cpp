@@ -77,6 +77,9 @@ TEST_F(ScanTest, StoppedOrDeletedScannerWritesNothingMore)
 
 TEST_F(ScanTest, SevenScannersMeasureSevenTreesAThousandLevelsDeepAtTheDefaultFileLimit)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no per-process limit of open files to set";
+#else
     std::vector<std::uint64_t> bytes;
     for (int i = 0; i < 7; ++i)
         bytes.push_back(hostile::makeChain(archive("T" + std::to_string(i)).string(), 1000, "d", 10));
@@ -106,6 +109,7 @@ TEST_F(ScanTest, SevenScannersMeasureSevenTreesAThousandLevelsDeepAtTheDefaultFi
         EXPECT_EQ(record.Size, (long double)bytes[std::size_t(i)] / 1048576.0L);
         EXPECT_TRUE(record.UnlesbareOrdner.isEmpty()) << record.UnlesbareOrdner.join(' ').toStdString();
     }
+#endif
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include "scan_fixture.h"
 
-#include <dirent.h>
+#include "../platform/system_listing.h"
 
 namespace fs = std::filesystem;
 
@@ -15,18 +15,6 @@ std::int64_t localTime(int y, int mo, int d, int h, int mi, int s)
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s)).toSecsSinceEpoch();
 }
 
-// Names of a folder in the order readdir gives them (the order the scanner meets them).
-std::vector<std::string> listingOrder(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        return names;
-    while (dirent* e = readdir(dir))
-        names.emplace_back(e->d_name);
-    closedir(dir);
-    return names;
-}
 
 TEST_F(ScanTest, EmptyFolderGivesZerosOneFinalPublicationAndKeepsDates)
 {
@@ -81,12 +69,17 @@ TEST_F(ScanTest, CapitalisedIndexIsNotRecognised)
     const fs::path a = archive("I");
     fs::create_directories(a);
     gen::writeFile(a / "ARCHIVE.DAT", 4300);
+#ifdef _WIN32
+    const double bytes = 4300;  // names ignore case: a second spelling would be the same file
+#else
     gen::writeFile(a / "Archive.dat", 860);
+    const double bytes = 5160;
+#endif
     const harness::ScanResult r = scan("I");
     EXPECT_EQ(r.record->AnzahlNachrichten, 0);
     EXPECT_EQ(r.record->AnzahlNachrichtenG, 0);
-    EXPECT_EQ(r.record->Size, 5160 / kMb);
-    EXPECT_EQ(r.record->SizeRoot, 5160 / kMb);
+    EXPECT_EQ(r.record->Size, bytes / kMb);
+    EXPECT_EQ(r.record->SizeRoot, bytes / kMb);
 }
 
 TEST_F(ScanTest, IndexSizeDividedBy430)
@@ -206,7 +199,7 @@ TEST_F(ScanTest, DescendingStampsStillGiveTheNewestAsNeueste)
     std::int64_t t = localTime(2020, 5, 5, 12, 0, 0);
     const std::int64_t newest = t;
     std::int64_t oldest = t;
-    for (const std::string& name : listingOrder(a)) {
+    for (const std::string& name : systemListing(a)) {
         if (name == "." || name == "..")
             continue;
         gen::setLastWrite(a / name, t);
@@ -322,6 +315,9 @@ TEST_F(ScanTest, SchrittIsTheCreatorsChoice)
 
 TEST_F(ScanTest, LocalPathWithoutUncRootWorksToo)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows \\\\C\\... names a host C, as the server's own paths mean it";
+#else
     // A path that is no server path: ArchivePathToUnc puts "\\" before it; with no UNC root set, the
     // separators are only turned and the result still names the folder.
     const fs::path a = archive("LP");
@@ -330,6 +326,7 @@ TEST_F(ScanTest, LocalPathWithoutUncRootWorksToo)
     platform::setUncRoot(QString());
     const harness::ScanResult r = harness::scan(QString::fromStdString(a.string()));
     EXPECT_EQ(r.record->AnzahlNachrichten, 2.0);
+#endif
 }
 
 }  // namespace

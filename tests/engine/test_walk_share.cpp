@@ -131,8 +131,13 @@ TEST_P(SharedWalk, TreeAndInnerFoldersGetTheFiguresOfAWalkAlone)
     o.trickyNames = true;
     o.archiveDatExtra = 17;  // index sizes off the 430 grid: sums of message counts are not whole
     gen::generateArchive(top, o, 23);
-    if (shape.chain > 0)
+    if (shape.chain > 0) {
+#ifdef _WIN32
+        GTEST_SKIP() << "the chain deeper than the open levels is built with POSIX calls";
+#else
         hostile::makeChain((top / "kette").string(), shape.chain, "k", 7);
+#endif
+    }
     const std::vector<std::string> folders = enteredFolders(top);
 
     const SharedResult got = walkShared(top, folders, shape.every);
@@ -145,8 +150,10 @@ TEST_P(SharedWalk, TreeAndInnerFoldersGetTheFiguresOfAWalkAlone)
     if (!folders.empty()) {
         EXPECT_GT(got.taken, 0) << "helpers took part of the tree";
     }
+#ifndef _WIN32
     if (shape.chain > 0)
         hostile::removeBelow((top / "kette").string());
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -162,6 +169,9 @@ class SharedUnreadable : public ::testing::TestWithParam<int> {};
 // for the tree and for the folders around it.
 TEST_P(SharedUnreadable, NamedOnceInTheOrderOfAWalkAlone)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no mode-000 folder that keeps its owner out";
+#else
     QTemporaryDir tmp;
     ASSERT_TRUE(tmp.isValid());
     const fs::path top = fs::path(tmp.path().toStdString()) / "U";
@@ -208,6 +218,7 @@ TEST_P(SharedUnreadable, NamedOnceInTheOrderOfAWalkAlone)
         ASSERT_EQ(got.inner.at(f).size(), 1u) << f;
         expectSameFigures(got.inner.at(f).front(), innerAlone.at(f), f);
     }
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Walk, SharedUnreadable, ::testing::Values(1, 2, 5, 13));

@@ -112,6 +112,9 @@ TEST(FullDisk, ExportDatKeepsTheLastFolder)
 // is counted as not written, and the run goes on with the others.
 TEST(FailingRead, MessageFileWithIoErrorIsCountedAndTheRunGoesOn)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows cannot preload a library that makes reads fail";
+#else
     QTemporaryDir temp;
     const QString server = temp.filePath(QStringLiteral("server"));
     writeServer(server, {Arch{QStringLiteral("U"), kUser, kUser,
@@ -133,4 +136,5 @@ TEST(FailingRead, MessageFileWithIoErrorIsCountedAndTheRunGoesOn)
     EXPECT_EQ(readBytes(out + QStringLiteral("/Eins0.eml")), prose(3000, 1));
     EXPECT_EQ(readBytes(out + QStringLiteral("/Drei3.eml")), prose(3000, 4));
     EXPECT_FALSE(QFileInfo::exists(out + QStringLiteral("/Zwei1.eml")));
+#endif
 }

@@ -13,21 +13,30 @@ public:
     {
         if (const char* old = std::getenv("TZ"))
             m_old = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
+        set(zone);
     }
     ~LocalZone()
     {
-        if (m_old)
-            ::setenv("TZ", m_old->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
+        set(m_old ? m_old->c_str() : nullptr);
     }
     LocalZone(const LocalZone&) = delete;
     LocalZone& operator=(const LocalZone&) = delete;
 
 private:
+    static void set(const char* zone)
+    {
+#ifdef _WIN32
+        ::_putenv_s("TZ", zone ? zone : "");  // an empty value removes it
+        ::_tzset();
+#else
+        if (zone)
+            ::setenv("TZ", zone, 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+#endif
+    }
+
     std::optional<std::string> m_old;
 };
 

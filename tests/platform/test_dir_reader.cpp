@@ -1,5 +1,6 @@
 #include "archive_generator.h"
 #include "platform/dir_reader.h"
+#include "system_listing.h"
 
 #include <QTemporaryDir>
 
@@ -7,9 +8,7 @@
 
 #include <cerrno>
 
-#include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -40,18 +39,6 @@ std::vector<std::string> listNames(platform::DirReader& reader, std::map<std::st
     return names;
 }
 
-// The order readdir gives, the reference for "as the file system lists them".
-std::vector<std::string> readdirNames(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return names;
-    while (const dirent* de = ::readdir(dir))
-        names.emplace_back(de->d_name);
-    ::closedir(dir);
-    return names;
-}
 
 class DirReaderTest : public ::testing::Test {
 protected:
@@ -81,6 +68,7 @@ TEST_F(DirReaderTest, ListsEveryEntryWithSizeTypeAndTime)
     gen::writeFile(dir / "gross.$01", 5ULL * 1024 * 1024 * 1024 + 17);  // sparse, beyond 32 bits
     gen::setLastWrite(dir / "archive.dat", 1234567890);
     gen::setLastWrite(dir / "gross.$01", 4102444800);  // 2100, beyond 32-bit seconds
+#ifndef _WIN32
     // Links: to a folder, to a file, dangling. None is followed, each has its own size (the target text).
     fs::create_directory_symlink("unter", dir / "link-ordner");
     fs::create_symlink("archive.dat", dir / "link-datei");
@@ -88,14 +76,18 @@ TEST_F(DirReaderTest, ListsEveryEntryWithSizeTypeAndTime)
     // A name that is no UTF-8 (Latin-1 "é") must come back byte for byte.
     const std::string latin1 = std::string("caf") + char(0xE9) + ".001";
     gen::writeFile(dir / latin1, 12);
+    constexpr std::size_t kEntries = 10;
+#else
+    constexpr std::size_t kEntries = 6;  // Windows has neither symbolic links for everyone nor names outside UTF-16
+#endif
 
     platform::DirReader reader;
     ASSERT_TRUE(reader.open(dir.string()));
     EXPECT_EQ(reader.path(), dir.string());
     std::map<std::string, Seen> seen;
     const std::vector<std::string> names = listNames(reader, &seen);
-    EXPECT_EQ(names, readdirNames(dir));
-    EXPECT_EQ(names.size(), 10u);
+    EXPECT_EQ(names, systemListing(dir));
+    EXPECT_EQ(names.size(), kEntries);
 
     ASSERT_TRUE(seen.count(".") && seen.count(".."));
     EXPECT_TRUE(seen["."].isDir);
@@ -110,6 +102,7 @@ TEST_F(DirReaderTest, ListsEveryEntryWithSizeTypeAndTime)
     EXPECT_EQ(seen["gross.$01"].size, 5ULL * 1024 * 1024 * 1024 + 17);
     EXPECT_EQ(seen["gross.$01"].mtime, 4102444800);
     EXPECT_EQ(seen["leer.001"].size, 0u);
+#ifndef _WIN32
     EXPECT_EQ(seen[latin1].size, 12u);
 
     for (const char* link : {"link-ordner", "link-datei", "link-tot"}) {
@@ -122,6 +115,7 @@ TEST_F(DirReaderTest, ListsEveryEntryWithSizeTypeAndTime)
         EXPECT_EQ(seen[link].size, std::uint64_t(st.st_size));
     }
     EXPECT_EQ(seen["link-ordner"].size, 5u);  // "unter"
+#endif
 
     // At the end it stays at the end.
     platform::DirEntry e;
@@ -133,7 +127,9 @@ TEST_F(DirReaderTest, FoldersBelowOpenByRelativePathAndFailuresSayWhy)
     const fs::path dir = m_root / "r";
     fs::create_directories(dir / "b" / "c");
     gen::writeFile(dir / "b" / "datei", 3);
+#ifndef _WIN32  // MinGW's library makes no symbolic links
     fs::create_directory_symlink("b", dir / "zu-b");
+#endif
 
     platform::DirReader anchor, below;
     ASSERT_TRUE(anchor.open(dir.string()));
@@ -147,7 +143,10 @@ TEST_F(DirReaderTest, FoldersBelowOpenByRelativePathAndFailuresSayWhy)
         int error;
     };
     for (const Case& c : {Case {"fehlt/c", ENOENT}, Case {"b/datei", ENOTDIR}, Case {"b/datei/x", ENOTDIR},
-                          Case {"zu-b", ENOTDIR}}) {  // a link is not entered
+#ifndef _WIN32
+                          Case {"zu-b", ENOTDIR},  // a link is not entered
+#endif
+                         }) {
         EXPECT_FALSE(below.openBelow(anchor, c.relative)) << c.relative;
         EXPECT_EQ(below.error(), c.error) << c.relative;
     }
@@ -160,7 +159,9 @@ TEST_F(DirReaderTest, ChildrenOpenByNameButLinksAreNotEntered)
     const fs::path dir = m_root / "a";
     fs::create_directories(dir / "b" / "c");
     gen::writeFile(dir / "b" / "datei", 3);
+#ifndef _WIN32  // MinGW's library makes no symbolic links
     fs::create_directory_symlink("b", dir / "zu-b");
+#endif
 
     platform::DirReader parent, child, grandchild;
     ASSERT_TRUE(parent.open(dir.string()));
@@ -205,7 +206,7 @@ TEST_F(DirReaderTest, LargeFolderComesCompleteAndInReaddirOrder)
     ASSERT_TRUE(reader.open(dir.string()));
     std::map<std::string, Seen> seen;
     const std::vector<std::string> names = listNames(reader, &seen);
-    EXPECT_EQ(names, readdirNames(dir));
+    EXPECT_EQ(names, systemListing(dir));
     ASSERT_EQ(seen.size(), 3002u);
     for (int i = 0; i < 3000; i += 499)
         EXPECT_EQ(seen[std::to_string(i) + pad + ".$01"].size, std::uint64_t(i));
@@ -213,6 +214,9 @@ TEST_F(DirReaderTest, LargeFolderComesCompleteAndInReaddirOrder)
 
 TEST_F(DirReaderTest, EntriesThatVanishAfterListingAreSkipped)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows gives an entry's size and time with the listing itself: no later lookup finds it gone";
+#else
     const fs::path dir = m_root / "weg";
     fs::create_directory(dir);
     for (int i = 0; i < 50; ++i)
@@ -230,4 +234,5 @@ TEST_F(DirReaderTest, EntriesThatVanishAfterListingAreSkipped)
         rest.insert(std::string(e.name));
     for (const std::string& name : rest)
         EXPECT_TRUE(name == "." || name == ".." || name == first) << name;
+#endif
 }

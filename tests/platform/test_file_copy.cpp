@@ -65,6 +65,9 @@ TEST(CopyRest, FromEachPositionOnIntoTheTargetWhereItStands)
 
 TEST(CopyRest, FromAPipeTheBytesGoThroughTheProgram)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: fills a pipe with pipe() and write()";
+#else
     QTemporaryDir dir;
     const QByteArray data = pattern(kSize);
     int fds[2];
@@ -87,4 +90,5 @@ TEST(CopyRest, FromAPipeTheBytesGoThroughTheProgram)
     ASSERT_TRUE(copied);
     target.close();
     EXPECT_EQ(contents(target.fileName()), data);
+#endif
 }

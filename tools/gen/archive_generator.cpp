@@ -122,10 +122,17 @@ std::string typeKey(const std::string& name)
     return key;
 }
 
-// Names that look close to the rules' names but count only toward the sizes.
+// Names that look close to the rules' names but count only toward the sizes. Where names ignore case
+// (Windows), "ARCHIVE.DAT" and "Archive.dat" would be the index itself, so they are only made elsewhere.
 const char* const kOtherNames[] = {
-    "ARCHIVE.DAT", "archive.dat.bak", "dvlist.ini", "status.log", "readme", "x.$01.bak", "memo.0011",
-    "old.001.txt", "Archive.dat", "x$01", "y.S01",
+#ifndef _WIN32
+    "ARCHIVE.DAT",
+#endif
+    "archive.dat.bak", "dvlist.ini", "status.log", "readme", "x.$01.bak", "memo.0011", "old.001.txt",
+#ifndef _WIN32
+    "Archive.dat",
+#endif
+    "x$01", "y.S01",
 };
 
 // Names near the edges of the rules; what each is, is stated here rather than derived from the name.
