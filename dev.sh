@@ -32,7 +32,7 @@ WINDOWS_CHECK_PACKAGES=(g++-mingw-w64-x86-64-posix)
 # What only the Windows build needs (tools/windows.sh): MinGW-w64, Wine with an X server of its own for the
 # tests, and what fetches and prepares Debian's sources.
 WINDOWS_PACKAGES=(
-  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 xvfb xauth dpkg-dev tcl xz-utils
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 xvfb dpkg-dev tcl xz-utils
 )
 
 as_root() {

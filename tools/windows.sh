@@ -226,18 +226,27 @@ wine_ready() {
 }
 
 # Wine draws every window through an X server; without one, even the hidden window of Qt's event loop cannot
-# be made and a test waits for ever. The tests therefore run inside an X server of their own (xvfb-run), with
-# a Wine session started there. The widget tests run on Qt's offscreen platform as on Linux.
-tests_in_x() {
+# be made and a program may wait for ever. What runs under Wine therefore runs inside an X server of its own
+# (Xvfb on a free display), in a Wine session started there. The widget tests use Qt's offscreen platform
+# as on Linux.
+with_x() {
+  local display=90 xvfb rc=0
+  while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
+  Xvfb ":$display" -screen 0 1400x900x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
   "$WINESERVER" -k 2>/dev/null || true
   wine_ready
-  "$WINE" wineboot >/dev/null 2>&1 || true
-  cd "$BUILD" && ctest --output-on-failure --timeout 600 "$@"
+  DISPLAY=":$display" "$WINE" wineboot >/dev/null 2>&1 || true
+  DISPLAY=":$display" "$@" || rc=$?
+  "$WINESERVER" -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null
+  wait "$xvfb" 2>/dev/null || true
+  return $rc
 }
 
 run_tests() {
-  xvfb-run -a -s "-screen 0 1400x900x24 -nolisten tcp" bash -c "$(declare -f wine_ready tests_in_x); \
-    WINE='$WINE' WINESERVER='$WINESERVER' BUILD='$BUILD' tests_in_x \"\$@\"" tests "$@"
+  (cd "$BUILD" && with_x ctest --output-on-failure --timeout 600 "$@")
 }
 
 summary() {

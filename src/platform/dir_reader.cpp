@@ -169,6 +169,54 @@ struct DirReader::Impl {
     int error = 0;
 };
 
+namespace {
+
+// A path the system takes whatever its length: an absolute one gets the "\\?\" prefix (and a UNC one
+// "\\?\UNC\"), which lifts the limit of 260 characters; those paths take backslashes only.
+std::wstring systemPath(const std::string& path)
+{
+    std::wstring wide = QString::fromStdString(path).toStdWString();
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    if (wide.rfind(L"\\\\?\\", 0) == 0)
+        return wide;
+    if (wide.rfind(L"\\\\", 0) == 0)
+        return L"\\\\?\\UNC\\" + wide.substr(2);
+    if (wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\')
+        return L"\\\\?\\" + wide;
+    return wide;
+}
+
+bool isFolder(const std::wstring& path, bool* exists)
+{
+    const DWORD attrs = GetFileAttributesW(path.c_str());
+    *exists = attrs != INVALID_FILE_ATTRIBUTES;
+    return *exists && (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Why a folder could not be listed, in the terms of the other systems: the same answers whatever error
+// code this version of Windows gives for a file, or a path through one.
+int listingError(const std::wstring& folder)
+{
+    bool exists = false;
+    if (isFolder(folder, &exists))
+        return EACCES;
+    if (exists)
+        return ENOTDIR;
+    std::wstring up = folder;
+    while (true) {
+        const std::size_t cut = up.find_last_of(L'\\');
+        if (cut == std::wstring::npos || cut < 3)
+            return ENOENT;
+        up.resize(cut);
+        if (isFolder(up, &exists))
+            return ENOENT;
+        if (exists)
+            return ENOTDIR;
+    }
+}
+
+}  // namespace
+
 DirReader::DirReader() : d(std::make_unique<Impl>()) {}
 
 DirReader::~DirReader() { close(); }
@@ -177,19 +225,16 @@ bool DirReader::open(const std::string& path)
 {
     close();
     d->path = path;
-    std::wstring pattern = QString::fromStdString(path).toStdWString();
-    if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/')
+    const std::wstring folder = systemPath(path);
+    std::wstring pattern = folder;
+    if (!pattern.empty() && pattern.back() != L'\\')
         pattern.push_back(L'\\');
-    pattern += L"*.*";
+    pattern += L"*";
     d->handle = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &d->data, FindExSearchNameMatch,
                                  nullptr, FIND_FIRST_EX_LARGE_FETCH);
     d->pending = d->handle != INVALID_HANDLE_VALUE;
-    if (!d->pending) {
-        const DWORD code = GetLastError();
-        d->error = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? ENOENT
-                   : code == ERROR_DIRECTORY                                    ? ENOTDIR
-                                                                                : EACCES;
-    }
+    if (!d->pending)
+        d->error = listingError(folder);
     return d->pending;
 }
 
@@ -231,8 +276,11 @@ bool DirReader::next(DirEntry& entry)
 {
     if (d->handle == INVALID_HANDLE_VALUE)
         return false;
-    if (!d->pending && !FindNextFileW(d->handle, &d->data))
+    if (!d->pending && !FindNextFileW(d->handle, &d->data)) {
+        if (GetLastError() != ERROR_NO_MORE_FILES)
+            d->error = EIO;  // the listing broke off: what was read so far stands, the folder counts as failed
         return false;
+    }
     d->pending = false;
     d->name = QString::fromWCharArray(d->data.cFileName).toStdString();
     entry.name = d->name;

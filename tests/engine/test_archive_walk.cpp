@@ -261,7 +261,7 @@ TEST_P(InnerFolders, EveryFolderGetsTheFiguresOfAWalkOfItAlone)
             continue;
         }
         if (it->is_directory() && !it->is_symlink())
-            folders.push_back(fs::relative(it->path(), top).string());
+            folders.push_back(fs::relative(it->path(), top).generic_string());
     }
     ASSERT_GT(folders.size(), 1u);
 

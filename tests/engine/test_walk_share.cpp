@@ -73,7 +73,7 @@ std::vector<std::string> enteredFolders(const fs::path& top)
             continue;
         }
         if (it->is_directory() && !it->is_symlink())
-            folders.push_back(fs::relative(it->path(), top).string());
+            folders.push_back(fs::relative(it->path(), top).generic_string());
     }
     return folders;
 }

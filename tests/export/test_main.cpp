@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -8,7 +9,11 @@
 int main(int argc, char* argv[])
 {
     QTemporaryDir tmp;
+#ifdef _WIN32
+    qputenv("TMP", QDir::toNativeSeparators(tmp.path()).toLocal8Bit());
+#else
     qputenv("TMPDIR", tmp.path().toLocal8Bit());
+#endif
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -360,7 +360,7 @@ TEST_F(HistoryTest, UnusableFilesAreRefusedAndLeftAlone)
         {
             HistoryDatabase db(path);
             ASSERT_FALSE(db.open());
-            EXPECT_TRUE(db.error().contains(path)) << db.error().toStdString();
+            EXPECT_TRUE(db.error().contains(QDir::toNativeSeparators(path))) << db.error().toStdString();
             EXPECT_TRUE(db.error().contains(QString::fromUtf8(c.says))) << db.error().toStdString();
             EXPECT_FALSE(db.record(run(day(1), {archive("A", 2)})));
         }

@@ -239,7 +239,11 @@ protected:
     {
         ASSERT_TRUE(QDir().mkpath(folder));
         tmp.reset();
+#ifdef _WIN32
+        tmp.emplace("TMP", QFile::encodeName(QDir::toNativeSeparators(folder)));
+#else
         tmp.emplace("TMPDIR", QFile::encodeName(folder));
+#endif
         ASSERT_EQ(QDir::tempPath(), folder);
         std::memset(buffer, ' ', kEmlPathBufferSize);
         buffer[kEmlPathBufferSize] = '\0';

@@ -197,9 +197,11 @@ protected:
         outside = dir.filePath(QStringLiteral("geheim"));
         writeFile(outside + QStringLiteral("/brief.eml"), "Subject: geheim\r\n\r\nnicht von hier\r\n");
         writeFile(server + QStringLiteral("/messages/ok.eml"), "Subject: ok\r\n\r\nhier\r\n");
+#ifndef _WIN32  // there QFile::link makes a shortcut file, no link
         ASSERT_TRUE(QFile::link(outside + QStringLiteral("/brief.eml"), server + QStringLiteral("/messages/raus.eml")));
         ASSERT_TRUE(QFile::link(outside, server + QStringLiteral("/ausgang")));
         ASSERT_TRUE(QFile::link(server + QStringLiteral("/messages/ok.eml"), server + QStringLiteral("/innen.eml")));
+#endif
         ASSERT_TRUE(QDir().mkpath(server + QStringLiteral("/messages/ordner.eml")));
     }
 
@@ -219,15 +221,17 @@ protected:
 TEST_F(MessageFiles, NamesLeadingOutOfTheServerFolderAreRefused)
 {
     const QString absolute = outside + QStringLiteral("/brief.eml");
-    const QString refused[] = {
+    const QStringList refused = {
         QStringLiteral("../geheim/brief.eml"),
         QStringLiteral("messages/../../geheim/brief.eml"),
         QStringLiteral("..\\geheim\\brief.eml"),
         absolute,
         QDir::toNativeSeparators(absolute).replace(QLatin1Char('/'), QLatin1Char('\\')),
         QStringLiteral("C:") + absolute,
+#ifndef _WIN32
         QStringLiteral("messages/raus.eml"),  // a link to a file outside
         QStringLiteral("ausgang/brief.eml"),  // through a linked folder
+#endif
         QStringLiteral("messages/fehlt.eml"),
         QStringLiteral("messages/ordner.eml"),
         QStringLiteral("messages"),
@@ -244,8 +248,12 @@ TEST_F(MessageFiles, NamesLeadingOutOfTheServerFolderAreRefused)
 
 TEST_F(MessageFiles, NamesInsideTheServerFolderAreRead)
 {
-    for (const QString& name : {QStringLiteral("messages/ok.eml"), QStringLiteral("messages/../messages/ok.eml"),
-                                QStringLiteral("./messages//ok.eml"), QStringLiteral("innen.eml")}) {
+    QStringList inside = {QStringLiteral("messages/ok.eml"), QStringLiteral("messages/../messages/ok.eml"),
+                          QStringLiteral("./messages//ok.eml")};
+#ifndef _WIN32
+    inside << QStringLiteral("innen.eml");
+#endif
+    for (const QString& name : inside) {
         SCOPED_TRACE(name.toStdString());
         const auto archive = archiveNaming(name);
         EXPECT_EQ(savedEml(*archive->GetMailItem(0)), QByteArray("Subject: ok\r\n\r\nhier\r\n"));
