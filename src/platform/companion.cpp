@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #define isatty _isatty
 #define fileno _fileno
@@ -23,6 +24,11 @@ Companion::Companion(const char* name) : m_name(name), m_terminal(isatty(fileno(
 {
 #ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
+#endif
+#ifdef _WIN32
+    // The output goes out byte for byte as composed (CSV lines end in CR LF already); in the C runtime's text
+    // mode every LF would get a CR of its own in front.
+    _setmode(_fileno(stdout), _O_BINARY);
 #endif
     m_clock.start();
 }

@@ -2,6 +2,7 @@
 
 #include "platform/unc_path.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
@@ -50,12 +51,13 @@ void setShellLauncher(ShellLauncher l) { launcher() = l ? std::move(l) : ShellLa
 
 void openFolder(const QString& path)
 {
-#ifdef Q_OS_WIN
-    launch({path, {}});
-#else
+    // On Windows a UNC path stays as it is unless a stand-in server's shares stand for the network.
     const QString local = resolveUncPath(path);
     if (local.isEmpty())  // a path that leaves its share names no folder
         return;
+#ifdef Q_OS_WIN
+    launch({QDir::toNativeSeparators(local), {}});
+#else
     launch({kOpener, {local}});
 #endif
 }

@@ -300,8 +300,8 @@ private slots:
 
         form.Verzeichnisffnen1Click();
         QCOMPARE(server.launched.size(), 1);
-        QVERIFY(server.launched[0].arguments.value(0).endsWith(
-            QStringLiteral("shares/SRV01/DAVID/ARCHIVE/USER/") + ServerOnDisk::idOf(1)));
+        QVERIFY(QDir::fromNativeSeparators(server.launched[0].arguments.value(0))
+                    .endsWith(QStringLiteral("shares/SRV01/DAVID/ARCHIVE/USER/") + ServerOnDisk::idOf(1)));
 
         // A client program that exists is started with -A and the UNC path as one parameter.
         QVERIFY(QDir(server.dir.path()).mkdir(QStringLiteral("client")));

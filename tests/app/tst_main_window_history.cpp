@@ -11,6 +11,7 @@
 #include "history/history_database.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -131,7 +132,7 @@ private slots:
         TForm1 form;
         form.form()->Starten->click();
         QVERIFY(waitFor([&] { return boxes.boxes.size() == 1; }, 10000));
-        QVERIFY(boxes.boxes.front().text.contains(file));
+        QVERIFY(boxes.boxes.front().text.contains(QDir::toNativeSeparators(file)));
         QVERIFY(!form.history());
         form.form()->Button2->click();
         firstPassNow(form);

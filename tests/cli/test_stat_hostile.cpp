@@ -160,7 +160,11 @@ TEST(StatHostileServer, NoArchivePathLeadsOutOfShares)
                                                           "written as UNC: 0 messages, 0 bytes\n"
                                                           "above the share: 0 messages, 0 bytes\n"
                                                           "inside the share: 7 messages, 3010 bytes\n"
+#ifdef _WIN32  // QFile::link makes a shortcut file there, which no walk enters
+                                                          "linked: 0 messages, 0 bytes");
+#else
                                                           "linked: 8 messages, 3440 bytes");
+#endif
 }
 
 // A FIFO as server.json once kept arvelo-stat waiting for ever, a link to /dev/zero made it eat memory until the

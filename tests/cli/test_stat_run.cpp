@@ -4,6 +4,7 @@
 #include "archive_generator.h"
 #include "cli/stat_run.h"
 #include "engine/archive_walk.h"
+#include "platform/unc_path.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -72,12 +73,15 @@ TEST_P(StatRunPlaces, NeverMoreWalksThanTheLimitAndFiguresOfAWalkAlone)
     const RunCase c = GetParam();
     QTemporaryDir tmp;
     ASSERT_TRUE(tmp.isValid());
-    const fs::path root(tmp.path().toStdString());
+    // The archives lie on a share as the server names them, SRV:DAVID\..., under the temporary folder.
+    platform::setUncRoot(tmp.path());
+    const fs::path root = fs::path(tmp.path().toStdString()) / "SRV" / "DAVID";
     std::vector<StatRow> rows;
     std::vector<fs::path> folders;
     auto add = [&](const fs::path& folder, int level) {
         auto data = std::make_shared<TTobData>();
-        data->Pfad = QString::fromStdString(folder.string());
+        data->Pfad = QStringLiteral("SRV:DAVID\\")
+                     + QString::fromStdString(fs::relative(folder, root).generic_string()).replace(QLatin1Char('/'), QLatin1Char('\\'));
         rows.push_back({level, data});
         folders.push_back(folder);
     };

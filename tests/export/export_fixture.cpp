@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QRandomGenerator>
 
 #include <stdexcept>
@@ -119,6 +120,15 @@ QByteArray prose(int size, quint32 seed)
         text += QByteArray(words[rng.bounded(12)]) + (rng.bounded(9) ? " " : ".\r\n");
     text.truncate(size);
     return text;
+}
+
+QString missingZipReaders()
+{
+    QStringList missing;
+    for (const char* program : {"python3", "unzip", "7z"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty())
+            missing << QString::fromLatin1(program);
+    return missing.join(QStringLiteral(", "));
 }
 
 int run(const QString& program, const QStringList& arguments, QByteArray* out, const QByteArray& input,

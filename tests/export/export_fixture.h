@@ -58,6 +58,10 @@ QByteArray noise(int size, quint32 seed);
 // Text that deflates well.
 QByteArray prose(int size, quint32 seed);
 
+// The programs that read a ZIP back independently of libzip (python3's zipfile, unzip, 7z) that this machine
+// lacks, by name; empty when all are there. A Windows machine has none of them.
+QString missingZipReaders();
+
 // Runs a program; its exit code, standard output into `out` when given.
 int run(const QString& program, const QStringList& arguments, QByteArray* out = nullptr,
         const QByteArray& input = {}, const QStringList& extraEnvironment = {});

@@ -20,7 +20,11 @@ TEST(ExportDat, FirstLineInAnsiOrByItsByteOrderMark)
 
     QString reason;
     ASSERT_TRUE(writeExportFolder(file, QStringLiteral("/srv/Export/Müller/"), &reason)) << reason.toStdString();
+#ifdef _WIN32
+    EXPECT_EQ(readBytes(file), QByteArray("/srv/Export/M\xFCller/\r\n"));  // the ANSI code page, Windows-1252
+#else
     EXPECT_EQ(readBytes(file), QByteArray("/srv/Export/M\xC3\xBCller/\r\n"));  // the locale's code page here
+#endif
     EXPECT_EQ(readExportFolder(file), QStringLiteral("/srv/Export/Müller/"));
 
     writeBytes(file, "\xEF\xBB\xBF/a/b/\nzweite Zeile\n");
@@ -128,8 +132,10 @@ TEST(ExportProgram, ExitCodesSummaryAndPassword)
                               QStringLiteral("--out"), temp.filePath(QStringLiteral("zip")), QStringLiteral("--zip"),
                               QStringLiteral("--password-env"), QStringLiteral("ARVELO_TEST_PW")};
     EXPECT_EQ(run(exe, zipArgs, &log, {}, {QStringLiteral("ARVELO_TEST_PW=Sesam")}), 0) << log.toStdString();
-    EXPECT_EQ(run(QStringLiteral("unzip"), {QStringLiteral("-t"), QStringLiteral("-P"), QStringLiteral("Sesam"),
-                                            temp.filePath(QStringLiteral("zip/EML-Export.zip"))}), 0);
+    if (missingZipReaders().isEmpty()) {  // read back by unzip where there is one
+        EXPECT_EQ(run(QStringLiteral("unzip"), {QStringLiteral("-t"), QStringLiteral("-P"), QStringLiteral("Sesam"),
+                                                temp.filePath(QStringLiteral("zip/EML-Export.zip"))}), 0);
+    }
     EXPECT_EQ(run(exe, zipArgs, &log, {}, {QStringLiteral("ARVELO_TEST_PW=zło")}), 64);
     EXPECT_TRUE(log.contains("Windows-1252")) << log.toStdString();
 

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -236,7 +237,7 @@ void TstTEMLExport::runWritesFilesAndCompletesTheFolderText()
     QTest::mouseClick(ui->Button2, Qt::LeftButton);
     QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join('\n')));
 
-    QCOMPARE(ui->txtExportverzeichnis->text(), out + QLatin1Char('/'));
+    QCOMPARE(ui->txtExportverzeichnis->text(), out + QDir::separator());
     QCOMPARE(readBytes(platform::programFolder() + QStringLiteral("Export.dat")), (out + QStringLiteral("/\r\n")).toUtf8());
     QCOMPARE(listTree(out), (QStringList{QStringLiteral("Projekte/"), QStringLiteral("Projekte/Plan0.eml"),
                                          QStringLiteral("Rechnung0.eml"), QStringLiteral("Web1.url")}));
@@ -273,8 +274,10 @@ void TstTEMLExport::zipProgressOnTheStatusStrip()
     const QStringList zipTexts = seen.filter(QStringLiteral("ZIP-Datei wird geschrieben: "));
     QVERIFY2(!zipTexts.isEmpty(), qPrintable(seen.join('\n')));
     QCOMPARE(ui->lblStatus->text(), QStringLiteral("EML-Export abgeschlossen"));
-    QCOMPARE(run(QStringLiteral("unzip"), {QStringLiteral("-tq"), QStringLiteral("-P"), QStringLiteral("Sesam"),
-                                           out + QStringLiteral("/EML-Export.zip")}), 0);
+    if (missingZipReaders().isEmpty()) {  // read back by unzip where there is one
+        QCOMPARE(run(QStringLiteral("unzip"), {QStringLiteral("-tq"), QStringLiteral("-P"), QStringLiteral("Sesam"),
+                                               out + QStringLiteral("/EML-Export.zip")}), 0);
+    }
 }
 
 void TstTEMLExport::passwordOutsideWindows1252IsRefusedBeforeWriting()
@@ -395,7 +398,7 @@ void TstTEMLExport::folderPickerCreatesATypedFolder()
     QCOMPARE(yes.texts.size(), 1);
     QVERIFY(yes.texts.first().contains(QStringLiteral("Soll es angelegt werden?")));
     QVERIFY(QFileInfo(wanted).isDir());
-    QCOMPARE(ui->txtExportverzeichnis->text(), wanted);
+    QCOMPARE(ui->txtExportverzeichnis->text(), QDir::toNativeSeparators(wanted));
 }
 
 void TstTEMLExport::archiveLabelOpensTheClient()

@@ -7,9 +7,26 @@
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QStringList>
+#include <QTest>
 
 namespace pdf {
+
+inline bool toolsFound()
+{
+    for (const char* tool : {"pdftotext", "pdfinfo", "pdftoppm"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            return false;
+    return true;
+}
+
+// A test that reads a PDF back skips where poppler's tools are missing (a Windows machine).
+#define PDF_TOOLS_OR_SKIP()                                                                                     \
+    do {                                                                                                        \
+        if (!pdf::toolsFound())                                                                                 \
+            QSKIP("reading the PDF back needs poppler's pdftotext, pdfinfo and pdftoppm, which are not found"); \
+    } while (false)
 
 inline QString run(const QString& program, const QStringList& arguments)
 {

@@ -107,6 +107,7 @@ private slots:
 
     void withoutHistoryTheTableSpeaksAndThePdfSaysWhy()
     {
+        PDF_TOOLS_OR_SKIP();
         std::vector<CurrentArchive> table;
         for (int i = 0; i < 3; ++i)
             table.push_back({QStringLiteral("Müller, Hans %1").arg(i), QStringLiteral("0000000%1").arg(i), pathOf(i),
@@ -129,6 +130,7 @@ private slots:
 
     void reportPrintsBothListsAndTheChart()
     {
+        PDF_TOOLS_OR_SKIP();
         history::HistoryDatabase db(m_tmp.filePath(QStringLiteral("h3.sqlite")));
         QVERIFY(db.open());
         for (int back : {60, 40, 20, 1})

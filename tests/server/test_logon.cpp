@@ -310,6 +310,10 @@ TEST_F(EmlFile, ANameMustFitTheBufferWithItsTerminatingZero)
 
     for (qsizetype length : {qsizetype(kEmlPathBufferSize), qsizetype(kEmlPathBufferSize + 40)}) {
         SCOPED_TRACE(length);
+#ifdef _WIN32
+        if (length > 260)
+            continue;  // Windows takes no temporary folder longer than MAX_PATH
+#endif
         const QString tooLong = folderForNamesOf(length);
         useTempFolder(tooLong);
         EXPECT_EQ(DVEmlFromMailItem(mail, buffer), 0);
