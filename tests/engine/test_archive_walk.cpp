@@ -3,6 +3,7 @@
 #include "archive_generator.h"
 #include "engine/archive_walk.h"
 #include "hostile_trees.h"
+#include "walk_figures.h"
 
 #include <QTemporaryDir>
 
@@ -15,6 +16,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+using walktest::expectSameFigures;
+using walktest::walkAlone;
 
 struct KindCase {
     const char* name;
@@ -181,30 +185,6 @@ TEST_F(WalkTest, FoldersThatCannotBeReadAreNamed)
                                   QString::fromStdString((bottom / "zu").string())}));
     fs::permissions(a / "geheim", fs::perms::owner_all);
     fs::permissions(bottom / "zu", fs::perms::owner_all);
-}
-
-// What a walk of the folder alone gives, compared field by field with figures taken from another walk.
-void expectSameFigures(const ScanFigures& got, const ScanFigures& alone, const std::string& folder)
-{
-    EXPECT_EQ(got.FSize, alone.FSize) << folder;
-    EXPECT_EQ(got.FSizeRoot, alone.FSizeRoot) << folder;
-    EXPECT_EQ(got.FAnzahlNachrichten, alone.FAnzahlNachrichten) << folder;
-    EXPECT_EQ(got.FAnzahlNachrichtenG, alone.FAnzahlNachrichtenG) << folder;
-    EXPECT_EQ(got.FAnhang, alone.FAnhang) << folder;
-    EXPECT_EQ(got.FAnhangG, alone.FAnhangG) << folder;
-    EXPECT_EQ(got.FNew, alone.FNew) << folder;
-    EXPECT_EQ(got.FOld, alone.FOld) << folder;
-    EXPECT_EQ(got.FAnhangSize, alone.FAnhangSize) << folder;
-    EXPECT_EQ(got.FAnhangSizeG, alone.FAnhangSizeG) << folder;
-    EXPECT_EQ(got.FUnlesbar, alone.FUnlesbar) << folder;
-    EXPECT_EQ(got.FZwischen, alone.FZwischen) << folder;
-}
-
-ScanFigures walkAlone(const std::string& folder)
-{
-    ArchiveWalk walk(100, {}, {});
-    walk.figures().FSize = walk.MeasureFolder(folder, true);
-    return walk.figures();
 }
 
 struct InnerShape {

@@ -10,6 +10,7 @@
 #include "engine/share_helper.h"
 #include "hostile_trees.h"
 #include "scan_fixture.h"
+#include "walk_figures.h"
 
 #include <QTemporaryDir>
 #include <QElapsedTimer>
@@ -24,6 +25,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using walktest::expectSameFigures;
+using walktest::walkAlone;
+
 // Serves the main thread's events until `done` holds; false after `ms` without it.
 bool waitFor(const std::function<bool()>& done, int ms)
 {
@@ -36,29 +40,6 @@ bool waitFor(const std::function<bool()>& done, int ms)
         QThread::msleep(1);
     }
     return true;
-}
-
-void expectSameFigures(const ScanFigures& got, const ScanFigures& alone, const std::string& folder)
-{
-    EXPECT_EQ(got.FSize, alone.FSize) << folder;
-    EXPECT_EQ(got.FSizeRoot, alone.FSizeRoot) << folder;
-    EXPECT_EQ(got.FAnzahlNachrichten, alone.FAnzahlNachrichten) << folder;
-    EXPECT_EQ(got.FAnzahlNachrichtenG, alone.FAnzahlNachrichtenG) << folder;
-    EXPECT_EQ(got.FAnhang, alone.FAnhang) << folder;
-    EXPECT_EQ(got.FAnhangG, alone.FAnhangG) << folder;
-    EXPECT_EQ(got.FNew, alone.FNew) << folder;
-    EXPECT_EQ(got.FOld, alone.FOld) << folder;
-    EXPECT_EQ(got.FAnhangSize, alone.FAnhangSize) << folder;
-    EXPECT_EQ(got.FAnhangSizeG, alone.FAnhangSizeG) << folder;
-    EXPECT_EQ(got.FUnlesbar, alone.FUnlesbar) << folder;
-    EXPECT_EQ(got.FZwischen, alone.FZwischen) << folder;
-}
-
-ScanFigures walkAlone(const std::string& folder)
-{
-    ArchiveWalk walk(100, {}, {});
-    walk.figures().FSize = walk.MeasureFolder(folder, true);
-    return walk.figures();
 }
 
 // The folders a walk enters, below `top`, in no particular order.
