@@ -5,6 +5,7 @@
 #include "as_nobody.h"
 #include "cli/stat_output.h"
 #include "csv_reader.h"
+#include "stat_program.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -28,21 +29,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QCoreApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "test_cli";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* instance = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
-    (void)instance;
-    return *QCoreApplication::instance();
-}
-
-struct StatResult {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using clitest::app;
+using clitest::StatResult;
 
 // Exit code of a child that could not give up root.
 constexpr int kNoDrop = 125;
@@ -69,12 +57,7 @@ StatResult runStat(const QStringList& args, const QString& serverEnv = {}, const
         });
     }
     p.start(nobody ? nobody->path() : QStringLiteral(ARVELO_STAT_EXE), args);
-    EXPECT_TRUE(p.waitForFinished(120000)) << "arvelo-stat did not end";
-    StatResult r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return clitest::finished(p);
 }
 
 // What one output line says, whichever format it came in.
