@@ -17,6 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using walktest::enteredFolders;
 using walktest::expectSameFigures;
 using walktest::walkAlone;
 
@@ -215,15 +216,7 @@ TEST_P(InnerFolders, EveryFolderGetsTheFiguresOfAWalkOfItAlone)
     if (shape.chain > 0)
         hostile::makeChain((top / "kette").string(), shape.chain, "k", 7);
 
-    std::vector<std::string> folders;
-    for (auto it = fs::recursive_directory_iterator(top); it != fs::recursive_directory_iterator(); ++it) {
-        if (it->path().filename().string().front() == '.') {
-            it.disable_recursion_pending();  // the walk counts hidden folders but never enters them
-            continue;
-        }
-        if (it->is_directory() && !it->is_symlink())
-            folders.push_back(fs::relative(it->path(), top).string());
-    }
+    const std::vector<std::string> folders = enteredFolders(top);
     ASSERT_GT(folders.size(), 1u);
 
     ArchiveWalk walk(100, {}, {});

@@ -25,6 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using walktest::enteredFolders;
 using walktest::expectSameFigures;
 using walktest::walkAlone;
 
@@ -40,23 +41,6 @@ bool waitFor(const std::function<bool()>& done, int ms)
         QThread::msleep(1);
     }
     return true;
-}
-
-// The folders a walk enters, below `top`, in no particular order.
-std::vector<std::string> enteredFolders(const fs::path& top)
-{
-    std::vector<std::string> folders;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(top, fs::directory_options::skip_permission_denied, ec);
-         it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->path().filename().string().front() == '.') {
-            it.disable_recursion_pending();
-            continue;
-        }
-        if (it->is_directory() && !it->is_symlink())
-            folders.push_back(fs::relative(it->path(), top).string());
-    }
-    return folders;
 }
 
 // A walk of `top` shared with helper walks on the same thread: at every `every`-th look at the stop

@@ -1,13 +1,16 @@
 #pragma once
 
-// A folder's figures as a walk of it alone gives them, and the comparison of figures taken from another walk
-// (shared, or of an inner folder) with those.
+// A folder's figures as a walk of it alone gives them, the comparison of figures taken from another walk
+// (shared, or of an inner folder) with those, and the folders a walk enters.
 
 #include "engine/archive_walk.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <vector>
 
 namespace walktest {
 
@@ -33,6 +36,25 @@ inline ScanFigures walkAlone(const std::string& folder)
     ArchiveWalk walk(100, {}, {});
     walk.figures().FSize = walk.MeasureFolder(folder, true);
     return walk.figures();
+}
+
+// The folders a walk enters below `top`, as paths relative to it, in no particular order: hidden folders are
+// counted by the walk but never entered, links never followed, and unreadable folders not listed.
+inline std::vector<std::string> enteredFolders(const std::filesystem::path& top)
+{
+    namespace fs = std::filesystem;
+    std::vector<std::string> folders;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(top, fs::directory_options::skip_permission_denied, ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->path().filename().string().front() == '.') {
+            it.disable_recursion_pending();
+            continue;
+        }
+        if (it->is_directory() && !it->is_symlink())
+            folders.push_back(fs::relative(it->path(), top).string());
+    }
+    return folders;
 }
 
 }  // namespace walktest
