@@ -8,22 +8,15 @@
 #include "classify/type_scan.h"
 #include "platform/windows1252.h"
 #include "platform/unc_path.h"
+#include "tree_bench.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <vector>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
 
@@ -50,38 +43,11 @@ double runScan(const QString& serverPath, const std::map<std::string, int>& expe
 // find ROOT -name '*.$00' -exec cat {} + with its output discarded.
 double runFindCat(const fs::path& root)
 {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const std::string target = root.string();
-    std::vector<std::string> args = {"find", target, "-name", "*.$00", "-exec", "cat", "{}", "+"};
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    QElapsedTimer clock;
-    clock.start();
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, "find", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        std::fprintf(stderr, "arvelo-bench-classify: cannot start find\n");
-        return -1;
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "arvelo-bench-classify: find ... -exec cat failed\n");
-        return -1;
-    }
-    return double(clock.nsecsElapsed()) / 1e9;
+    return bench::timeCommand({"find", root.string(), "-name", "*.$00", "-exec", "cat", "{}", "+"},
+                              "find ... -exec cat");
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using bench::median;
 
 }  // namespace
 
@@ -89,25 +55,14 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("arvelo-bench-classify"));
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Times the attachment type scan of <data>/BENCH/CLASSIFY against find -name '*.$00' -exec cat."));
-    parser.addHelpOption();
-    parser.addOption({QStringLiteral("data"), QStringLiteral("folder holding BENCH/"), QStringLiteral("dir")});
-    parser.addOption({QStringLiteral("rounds"), QStringLiteral("rounds (7)"), QStringLiteral("n")});
-    parser.process(app);
-    if (!parser.isSet("data")) {
-        std::fprintf(stderr, "arvelo-bench-classify: --data is needed (see --help)\n");
+    const auto args = bench::treeArgs(
+        app,
+        QStringLiteral("Times the attachment type scan of <data>/BENCH/CLASSIFY against find -name '*.$00' -exec cat."),
+        QStringLiteral("rounds (7)"), 7);
+    if (!args)
         return 2;
-    }
-    bool ok = true;
-    const int rounds = parser.isSet("rounds") ? parser.value("rounds").toInt(&ok) : 7;
-    if (!ok || rounds < 1) {
-        std::fprintf(stderr, "arvelo-bench-classify: --rounds wants a whole number >= 1\n");
-        return 2;
-    }
-
-    const fs::path data = parser.value("data").toStdString();
+    const fs::path& data = args->data;
+    const int rounds = args->rounds;
     const fs::path root = data / "BENCH" / "CLASSIFY";
     const auto figures = gen::readFigures(gen::figuresPathFor(root));
     if (!figures || figures->size() != 1) {

@@ -12,13 +12,12 @@
 #include "platform/program_folder.h"
 #include "ui_tform1.h"
 #include "latency_probe.h"
+#include "window_bench.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -39,18 +38,10 @@ int run(TForm1& form)
     QElapsedTimer clock;
     clock.start();
     scanRun->TimerThreadTimer();
-    // Wait in the event loop itself (processEvents with a time limit would spin), looking every few ms.
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (scanRun->TobitDone() || clock.elapsed() > 600000)
-            loop.quit();
-    });
-    check.start(2);
-    loop.exec();
+    const bool ended = bench::waitFor([scanRun] { return scanRun->TobitDone(); }, 600000, 2);
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     probe.stop();
-    if (!scanRun->TobitDone()) {
+    if (!ended) {
         std::fprintf(stderr, "arvelo-bench-gui: the run did not end\n");
         return 1;
     }
@@ -65,12 +56,7 @@ int load(TForm1& form)
     form.form()->Starten->click();
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     const int rows = form.tableModel()->rowCount();
-    // Sizes as after a run (spread, some equal), so the sort has real work to do.
-    quint32 seed = 12345;
-    for (const auto& row : form.tableModel()->root()->children) {
-        seed = seed * 1664525u + 1013904223u;
-        row->data->Size = (seed >> 8) % 20000 / 10.0L;
-    }
+    bench::giveSizes(form);
     QCoreApplication::processEvents();
     clock.restart();
     form.VTTabelleHeaderClick(1);
@@ -103,8 +89,6 @@ int main(int argc, char** argv)
     QTemporaryDir programDir;
     platform::setProgramFolder(programDir.path());
     TForm1 form;
-    form.resize(964, 745);
-    form.show();
-    QCoreApplication::processEvents();
+    bench::showWindow(form);
     return mode == QLatin1String("run") ? run(form) : load(form);
 }

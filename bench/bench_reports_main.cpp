@@ -14,6 +14,7 @@
 #include "reports/table_image_print.h"
 #include "ui/fonts.h"
 #include "ui_tform1.h"
+#include "window_bench.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,17 +27,7 @@
 
 namespace {
 
-// A line of /proc/self/status in megabytes (VmRSS now, VmHWM the peak since the last reset).
-double statusMb(const char* key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key)) + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
-}
+using bench::statusMb;
 
 // Processor time of the whole program in seconds: on a machine shared with other work, the wall-clock figure
 // also counts the time spent waiting for a processor.
@@ -89,21 +80,15 @@ int report(int users, const QString& folder)
 int table(const QString& folder)
 {
     TForm1 form;
-    form.resize(964, 745);
-    form.show();
-    QCoreApplication::processEvents();
+    bench::showWindow(form);
     form.form()->Starten->click();
     const int rows = form.tableModel()->rowCount();
     if (rows == 0) {
         std::fprintf(stderr, "arvelo-bench-reports: no users loaded\n");
         return 1;
     }
-    // Sizes as after a run, so every row paints its bar.
-    quint32 seed = 12345;
-    for (const auto& row : form.tableModel()->root()->children) {
-        seed = seed * 1664525u + 1013904223u;
-        row->data->Size = (seed >> 8) % 20000 / 10.0L;
-    }
+    // Every row paints its bar.
+    bench::giveSizes(form);
     QCoreApplication::processEvents();
 
     QPrinter printer(QPrinter::HighResolution);

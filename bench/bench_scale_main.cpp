@@ -17,32 +17,21 @@
 #include "reports/table_image_print.h"
 #include "ui/fonts.h"
 #include "ui_tform1.h"
+#include "window_bench.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTimer>
 
 #include <cstdio>
 
 namespace {
 
-// A line of /proc/self/status in megabytes (VmRSS now, VmHWM the peak).
-double statusMb(const char* key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key)) + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
-}
+using bench::statusMb;
+using bench::waitFor;
 
 qsizetype entriesOf(const QString& folder)
 {
@@ -52,23 +41,6 @@ qsizetype entriesOf(const QString& folder)
 double msSince(const QElapsedTimer& clock)
 {
     return double(clock.nsecsElapsed()) / 1e6;
-}
-
-// Lets the window work until `done` holds or `limitMs` has passed; true when it held.
-template <typename Done>
-bool waitFor(Done done, qint64 limitMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done() || clock.elapsed() > limitMs)
-            loop.quit();
-    });
-    check.start(5);
-    loop.exec();
-    return done();
 }
 
 // "Berechnung starten" and the run to its end; the first pass is started at once instead of after a second.
@@ -199,9 +171,7 @@ int main(int argc, char** argv)
     QTemporaryDir scratch;
     platform::setProgramFolder(scratch.path());
     TForm1 form;
-    form.resize(964, 745);
-    form.show();
-    QCoreApplication::processEvents();
+    bench::showWindow(form);
     if (mode == QLatin1String("cycles"))
         return cycles(form, number);
     return window(form, scratch.path(), qint64(number > 0 ? number : 3600) * 1000);

@@ -12,26 +12,19 @@
 #include "engine/scan_scheduler.h"
 #include "engine/tob_data.h"
 #include "platform/unc_path.h"
+#include "tree_bench.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QObject>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <unordered_map>
 #include <vector>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
 
@@ -131,36 +124,10 @@ double runScanners(const std::vector<Job>& jobs, int limit, CopyingSink& sink, Q
 // Runs `du -sb path` with its output discarded; the wall time in seconds, negative when du failed.
 double runDu(const fs::path& path)
 {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const std::string target = path.string();
-    char du[] = "du";
-    char flags[] = "-sb";
-    char* argv[] = {du, flags, const_cast<char*>(target.c_str()), nullptr};
-    QElapsedTimer clock;
-    clock.start();
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, "du", &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        std::fprintf(stderr, "arvelo-bench-scan: cannot start du\n");
-        return -1;
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "arvelo-bench-scan: du -sb %s failed\n", target.c_str());
-        return -1;
-    }
-    return double(clock.nsecsElapsed()) / 1e9;
+    return bench::timeCommand({"du", "-sb", path.string()}, "du -sb " + path.string());
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using bench::median;
 
 std::uint64_t entriesOf(const std::vector<Job>& jobs)
 {
@@ -213,27 +180,16 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("arvelo-bench-scan"));
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Times the archive scanner against du -sb: one scanner over <data>/BENCH/LARGE, and seven scanners at "
-        "once over the archives below <data>/BENCH/TREE. Both trees come from arvelo-gen-tree."));
-    parser.addHelpOption();
-    parser.addOption({QStringLiteral("data"), QStringLiteral("folder holding BENCH/"), QStringLiteral("dir")});
-    parser.addOption({QStringLiteral("rounds"), QStringLiteral("rounds of each comparison (5)"), QStringLiteral("n")});
-    parser.process(app);
-
-    if (!parser.isSet("data")) {
-        std::fprintf(stderr, "arvelo-bench-scan: --data is needed (see --help)\n");
+    const auto args = bench::treeArgs(
+        app,
+        QStringLiteral("Times the archive scanner against du -sb: one scanner over <data>/BENCH/LARGE, and seven "
+                       "scanners at once over the archives below <data>/BENCH/TREE. Both trees come from "
+                       "arvelo-gen-tree."),
+        QStringLiteral("rounds of each comparison (5)"), 5);
+    if (!args)
         return 2;
-    }
-    bool ok = true;
-    const int rounds = parser.isSet("rounds") ? parser.value("rounds").toInt(&ok) : 5;
-    if (!ok || rounds < 1) {
-        std::fprintf(stderr, "arvelo-bench-scan: --rounds wants a whole number >= 1\n");
-        return 2;
-    }
-
-    const fs::path data = parser.value("data").toStdString();
+    const fs::path& data = args->data;
+    const int rounds = args->rounds;
     const fs::path large = data / "BENCH" / "LARGE";
     const fs::path tree = data / "BENCH" / "TREE";
     const auto largeFigures = gen::readFigures(gen::figuresPathFor(large));

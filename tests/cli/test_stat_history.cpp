@@ -5,6 +5,7 @@
 #include "cli/growth_output.h"
 #include "cli/stat_history.h"
 #include "csv_reader.h"
+#include "stat_program.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -24,21 +25,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QCoreApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "test_cli";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* instance = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
-    (void)instance;
-    return *QCoreApplication::instance();
-}
-
-struct Result {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using clitest::app;
+using Result = clitest::StatResult;
 
 QProcess* startStat(const QStringList& args)
 {
@@ -53,9 +41,7 @@ QProcess* startStat(const QStringList& args)
 
 Result finish(QProcess* p)
 {
-    EXPECT_TRUE(p->waitForFinished(120000)) << "arvelo-stat did not end";
-    Result r {p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1, p->readAllStandardOutput(),
-              p->readAllStandardError()};
+    const Result r = clitest::finished(*p);
     delete p;
     return r;
 }

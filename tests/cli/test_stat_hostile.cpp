@@ -4,6 +4,7 @@
 
 #include "archive_generator.h"
 #include "../platform/special_files.h"
+#include "stat_program.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,15 +28,6 @@
 
 namespace {
 
-void ensureApp()
-{
-    static int argc = 1;
-    static char name[] = "test_cli";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        new QCoreApplication(argc, argv);
-}
-
 struct Outcome {
     bool ended = false;  // on its own, within the patience given
     bool crashed = false;
@@ -50,7 +42,7 @@ struct Outcome {
 Outcome runStat(const QStringList& args, const std::function<void()>& inChild = {}, int patience = 60000,
                 const QStringList& extraEnvironment = {})
 {
-    ensureApp();
+    clitest::app();
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("ARVELO_SERVER"));

@@ -5,6 +5,7 @@
 #include "as_nobody.h"
 #include "cli/stat_output.h"
 #include "csv_reader.h"
+#include "stat_program.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -22,27 +23,16 @@
 #include <cstdlib>
 #include <filesystem>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
 namespace {
 
-QCoreApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "test_cli";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* instance = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
-    (void)instance;
-    return *QCoreApplication::instance();
-}
-
-struct StatResult {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using clitest::app;
+using clitest::StatResult;
 
 // Exit code of a child that could not give up root.
 constexpr int kNoDrop = 125;
@@ -62,19 +52,16 @@ StatResult runStat(const QStringList& args, const QString& serverEnv = {}, const
     p.setProcessEnvironment(env);
     if (!outputFile.isEmpty())
         p.setStandardOutputFile(outputFile);
+#ifndef _WIN32
     if (nobody) {
         p.setChildProcessModifier([] {
             if (!clitest::becomeNobody())
                 ::_exit(kNoDrop);
         });
     }
+#endif
     p.start(nobody ? nobody->path() : QStringLiteral(ARVELO_STAT_EXE), args);
-    EXPECT_TRUE(p.waitForFinished(120000)) << "arvelo-stat did not end";
-    StatResult r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return clitest::finished(p);
 }
 
 // What one output line says, whichever format it came in.
@@ -308,6 +295,9 @@ TEST_F(StatProgramTest, FiguresMatchAnIndependentCountInBothFormats)
 // links, so that row is walked on its own, with the figures it always had.
 TEST_F(StatProgramTest, ASubArchiveBehindALinkIsWalkedOnItsOwn)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "MinGW's library makes no symbolic links";
+#else
     const QString elsewhere = QStringLiteral("SRV01:DAVID\\ARCHIVE\\ANDERSWO");
     gen::ArchiveOptions o;
     o.messages = 9;
@@ -341,10 +331,14 @@ TEST_F(StatProgramTest, ASubArchiveBehindALinkIsWalkedOnItsOwn)
                                   QStringLiteral("3")});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     expectRows(fromCsv(r.out), want);
+#endif
 }
 
 TEST_F(StatProgramTest, UnreadableFolderIsNamedAndEndsWithOne)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no mode-000 folder that keeps its owner out";
+#else
     // A folder in the first user's archive that its owner alone may enter, and nobody else.
     const fs::path secret = fs::path(local(m_users[0].path).toStdString()) / "geheim";
     fs::create_directories(secret);
@@ -371,6 +365,7 @@ TEST_F(StatProgramTest, UnreadableFolderIsNamedAndEndsWithOne)
     EXPECT_TRUE(r.err.contains("Einige Zahlen sind unvollständig.")) << r.err.constData();
     // The figures are written all the same, without the folder's tree.
     expectRows(fromCsv(r.out), m_users);
+#endif
 }
 
 TEST_F(StatProgramTest, WithoutServerOptionTheWindowsServerIsUsed)

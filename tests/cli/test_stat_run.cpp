@@ -5,6 +5,7 @@
 #include "cli/stat_run.h"
 #include "engine/archive_walk.h"
 #include "platform/unc_path.h"
+#include "stat_program.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -17,15 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QCoreApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "test_cli";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* instance = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
-    (void)instance;
-    return *QCoreApplication::instance();
-}
+using clitest::app;
 
 struct RunCase {
     const char* name;

@@ -7,6 +7,7 @@
 #include "cli/stat_types.h"
 #include "csv_reader.h"
 #include "engine/date_text.h"
+#include "stat_program.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -90,11 +91,7 @@ class StatTypesProgram : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static int argc = 1;
-        static char name[] = "test_cli";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
+        clitest::app();
         ASSERT_TRUE(m_tmp.isValid());
         const fs::path root(m_tmp.path().toStdString());
         const fs::path user = root / "shares" / "SRV01" / "DAVID" / "ARCHIVE" / "USER";
@@ -124,10 +121,7 @@ protected:
         file.write(QJsonDocument(server).toJson());
     }
 
-    struct Run {
-        int exitCode = -1;
-        QByteArray out, err;
-    };
+    using Run = clitest::StatResult;
     // With `nobody`, the program runs as that user.
     Run run(const QStringList& args, const clitest::NobodyProgram* nobody = nullptr)
     {
@@ -141,9 +135,7 @@ protected:
         }
 #endif
         p.start(nobody ? nobody->path() : QStringLiteral(ARVELO_STAT_EXE), QStringList{"--server", m_tmp.path()} + args);
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-                p.readAllStandardError()};
+        return clitest::finished(p, 60000);
     }
 
     // The types object of every row, by user ID, with its key order checked: largest count first.

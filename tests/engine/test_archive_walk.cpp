@@ -3,6 +3,7 @@
 #include "archive_generator.h"
 #include "engine/archive_walk.h"
 #include "hostile_trees.h"
+#include "walk_figures.h"
 
 #include <QTemporaryDir>
 
@@ -15,6 +16,10 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+using walktest::enteredFolders;
+using walktest::expectSameFigures;
+using walktest::walkAlone;
 
 struct KindCase {
     const char* name;
@@ -197,30 +202,6 @@ TEST_F(WalkTest, FoldersThatCannotBeReadAreNamed)
 #endif
 }
 
-// What a walk of the folder alone gives, compared field by field with figures taken from another walk.
-void expectSameFigures(const ScanFigures& got, const ScanFigures& alone, const std::string& folder)
-{
-    EXPECT_EQ(got.FSize, alone.FSize) << folder;
-    EXPECT_EQ(got.FSizeRoot, alone.FSizeRoot) << folder;
-    EXPECT_EQ(got.FAnzahlNachrichten, alone.FAnzahlNachrichten) << folder;
-    EXPECT_EQ(got.FAnzahlNachrichtenG, alone.FAnzahlNachrichtenG) << folder;
-    EXPECT_EQ(got.FAnhang, alone.FAnhang) << folder;
-    EXPECT_EQ(got.FAnhangG, alone.FAnhangG) << folder;
-    EXPECT_EQ(got.FNew, alone.FNew) << folder;
-    EXPECT_EQ(got.FOld, alone.FOld) << folder;
-    EXPECT_EQ(got.FAnhangSize, alone.FAnhangSize) << folder;
-    EXPECT_EQ(got.FAnhangSizeG, alone.FAnhangSizeG) << folder;
-    EXPECT_EQ(got.FUnlesbar, alone.FUnlesbar) << folder;
-    EXPECT_EQ(got.FZwischen, alone.FZwischen) << folder;
-}
-
-ScanFigures walkAlone(const std::string& folder)
-{
-    ArchiveWalk walk(100, {}, {});
-    walk.figures().FSize = walk.MeasureFolder(folder, true);
-    return walk.figures();
-}
-
 struct InnerShape {
     const char* name;
     int messages;
@@ -254,15 +235,7 @@ TEST_P(InnerFolders, EveryFolderGetsTheFiguresOfAWalkOfItAlone)
 #endif
     }
 
-    std::vector<std::string> folders;
-    for (auto it = fs::recursive_directory_iterator(top); it != fs::recursive_directory_iterator(); ++it) {
-        if (it->path().filename().string().front() == '.') {
-            it.disable_recursion_pending();  // the walk counts hidden folders but never enters them
-            continue;
-        }
-        if (it->is_directory() && !it->is_symlink())
-            folders.push_back(fs::relative(it->path(), top).generic_string());
-    }
+    const std::vector<std::string> folders = enteredFolders(top);
     ASSERT_GT(folders.size(), 1u);
 
     ArchiveWalk walk(100, {}, {});

@@ -10,6 +10,7 @@
 #include "engine/share_helper.h"
 #include "hostile_trees.h"
 #include "scan_fixture.h"
+#include "walk_figures.h"
 
 #include <QTemporaryDir>
 #include <QElapsedTimer>
@@ -24,6 +25,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using walktest::enteredFolders;
+using walktest::expectSameFigures;
+using walktest::walkAlone;
+
 // Serves the main thread's events until `done` holds; false after `ms` without it.
 bool waitFor(const std::function<bool()>& done, int ms)
 {
@@ -36,46 +41,6 @@ bool waitFor(const std::function<bool()>& done, int ms)
         QThread::msleep(1);
     }
     return true;
-}
-
-void expectSameFigures(const ScanFigures& got, const ScanFigures& alone, const std::string& folder)
-{
-    EXPECT_EQ(got.FSize, alone.FSize) << folder;
-    EXPECT_EQ(got.FSizeRoot, alone.FSizeRoot) << folder;
-    EXPECT_EQ(got.FAnzahlNachrichten, alone.FAnzahlNachrichten) << folder;
-    EXPECT_EQ(got.FAnzahlNachrichtenG, alone.FAnzahlNachrichtenG) << folder;
-    EXPECT_EQ(got.FAnhang, alone.FAnhang) << folder;
-    EXPECT_EQ(got.FAnhangG, alone.FAnhangG) << folder;
-    EXPECT_EQ(got.FNew, alone.FNew) << folder;
-    EXPECT_EQ(got.FOld, alone.FOld) << folder;
-    EXPECT_EQ(got.FAnhangSize, alone.FAnhangSize) << folder;
-    EXPECT_EQ(got.FAnhangSizeG, alone.FAnhangSizeG) << folder;
-    EXPECT_EQ(got.FUnlesbar, alone.FUnlesbar) << folder;
-    EXPECT_EQ(got.FZwischen, alone.FZwischen) << folder;
-}
-
-ScanFigures walkAlone(const std::string& folder)
-{
-    ArchiveWalk walk(100, {}, {});
-    walk.figures().FSize = walk.MeasureFolder(folder, true);
-    return walk.figures();
-}
-
-// The folders a walk enters, below `top`, in no particular order.
-std::vector<std::string> enteredFolders(const fs::path& top)
-{
-    std::vector<std::string> folders;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(top, fs::directory_options::skip_permission_denied, ec);
-         it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->path().filename().string().front() == '.') {
-            it.disable_recursion_pending();
-            continue;
-        }
-        if (it->is_directory() && !it->is_symlink())
-            folders.push_back(fs::relative(it->path(), top).generic_string());
-    }
-    return folders;
 }
 
 // A walk of `top` shared with helper walks on the same thread: at every `every`-th look at the stop

@@ -64,63 +64,42 @@ mode_t modeOf(int flags, va_list args)
 
 }  // namespace
 
+// Each override is defined with its C signature, PARAMS, and passes its arguments, ARGS, on to the next
+// definition of its name (the C library's), looked up on first use.
+
+// The open calls: a path that is to have vanished fails with ENOENT; every other is opened and marked. The
+// mode is taken from the variable arguments only when the flags say one was given.
+#define ARVELO_OPEN_OVERRIDE(name, PARAMS, ARGS)                               \
+    int name PARAMS                                                            \
+    {                                                                          \
+        va_list args;                                                          \
+        va_start(args, flags);                                                 \
+        const mode_t mode = modeOf(flags, args);                               \
+        va_end(args);                                                          \
+        if (holds(path, "ARVELO_FAULT_GONE")) {                                \
+            errno = ENOENT;                                                    \
+            return -1;                                                         \
+        }                                                                      \
+        static const auto next = real<int(*) PARAMS>(#name);                   \
+        return opened(next ARGS, path);                                        \
+    }
+
+// The calls that read from the descriptor FROM: EIO when it is marked.
+#define ARVELO_READ_OVERRIDE(name, PARAMS, FROM, ARGS)                         \
+    ssize_t name PARAMS                                                        \
+    {                                                                          \
+        if (failing(FROM))                                                     \
+            return eio();                                                      \
+        static const auto next = real<ssize_t(*) PARAMS>(#name);               \
+        return next ARGS;                                                      \
+    }
+
 extern "C" {
 
-int open(const char* path, int flags, ...)
-{
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
-    if (holds(path, "ARVELO_FAULT_GONE")) {
-        errno = ENOENT;
-        return -1;
-    }
-    static const auto next = real<int (*)(const char*, int, ...)>("open");
-    return opened(next(path, flags, mode), path);
-}
-
-int open64(const char* path, int flags, ...)
-{
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
-    if (holds(path, "ARVELO_FAULT_GONE")) {
-        errno = ENOENT;
-        return -1;
-    }
-    static const auto next = real<int (*)(const char*, int, ...)>("open64");
-    return opened(next(path, flags, mode), path);
-}
-
-int openat(int dir, const char* path, int flags, ...)
-{
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
-    if (holds(path, "ARVELO_FAULT_GONE")) {
-        errno = ENOENT;
-        return -1;
-    }
-    static const auto next = real<int (*)(int, const char*, int, ...)>("openat");
-    return opened(next(dir, path, flags, mode), path);
-}
-
-int openat64(int dir, const char* path, int flags, ...)
-{
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
-    if (holds(path, "ARVELO_FAULT_GONE")) {
-        errno = ENOENT;
-        return -1;
-    }
-    static const auto next = real<int (*)(int, const char*, int, ...)>("openat64");
-    return opened(next(dir, path, flags, mode), path);
-}
+ARVELO_OPEN_OVERRIDE(open, (const char* path, int flags, ...), (path, flags, mode))
+ARVELO_OPEN_OVERRIDE(open64, (const char* path, int flags, ...), (path, flags, mode))
+ARVELO_OPEN_OVERRIDE(openat, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
+ARVELO_OPEN_OVERRIDE(openat64, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
 
 int close(int fd)
 {
@@ -130,53 +109,13 @@ int close(int fd)
     return next(fd);
 }
 
-ssize_t read(int fd, void* buffer, size_t size)
-{
-    if (failing(fd))
-        return eio();
-    static const auto next = real<ssize_t (*)(int, void*, size_t)>("read");
-    return next(fd, buffer, size);
-}
-
-ssize_t pread(int fd, void* buffer, size_t size, off_t offset)
-{
-    if (failing(fd))
-        return eio();
-    static const auto next = real<ssize_t (*)(int, void*, size_t, off_t)>("pread");
-    return next(fd, buffer, size, offset);
-}
-
-ssize_t pread64(int fd, void* buffer, size_t size, off_t offset)
-{
-    if (failing(fd))
-        return eio();
-    static const auto next = real<ssize_t (*)(int, void*, size_t, off_t)>("pread64");
-    return next(fd, buffer, size, offset);
-}
-
-ssize_t copy_file_range(int in, loff_t* inAt, int out, loff_t* outAt, size_t size, unsigned int flags)
-{
-    if (failing(in))
-        return eio();
-    static const auto next = real<ssize_t (*)(int, loff_t*, int, loff_t*, size_t, unsigned int)>("copy_file_range");
-    return next(in, inAt, out, outAt, size, flags);
-}
-
-ssize_t sendfile(int out, int in, off_t* offset, size_t size)
-{
-    if (failing(in))
-        return eio();
-    static const auto next = real<ssize_t (*)(int, int, off_t*, size_t)>("sendfile");
-    return next(out, in, offset, size);
-}
-
-ssize_t sendfile64(int out, int in, off_t* offset, size_t size)
-{
-    if (failing(in))
-        return eio();
-    static const auto next = real<ssize_t (*)(int, int, off_t*, size_t)>("sendfile64");
-    return next(out, in, offset, size);
-}
+ARVELO_READ_OVERRIDE(read, (int fd, void* buffer, size_t size), fd, (fd, buffer, size))
+ARVELO_READ_OVERRIDE(pread, (int fd, void* buffer, size_t size, off_t offset), fd, (fd, buffer, size, offset))
+ARVELO_READ_OVERRIDE(pread64, (int fd, void* buffer, size_t size, off_t offset), fd, (fd, buffer, size, offset))
+ARVELO_READ_OVERRIDE(copy_file_range, (int in, loff_t* inAt, int out, loff_t* outAt, size_t size, unsigned int flags),
+                     in, (in, inAt, out, outAt, size, flags))
+ARVELO_READ_OVERRIDE(sendfile, (int out, int in, off_t* offset, size_t size), in, (out, in, offset, size))
+ARVELO_READ_OVERRIDE(sendfile64, (int out, int in, off_t* offset, size_t size), in, (out, in, offset, size))
 
 // Folders are listed through syscall(SYS_getdents64, ...): a marked folder gives its first batch, then EIO,
 // as a share that goes away in the middle of a listing.
@@ -201,3 +140,6 @@ long syscall(long number, ...)
 }
 
 }  // extern "C"
+
+#undef ARVELO_OPEN_OVERRIDE
+#undef ARVELO_READ_OVERRIDE
