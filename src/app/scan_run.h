@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/publication_sink.h"
+#include "engine/scan_scheduler.h"
 #include "engine/tob_data.h"
 
 #include <QDateTime>
@@ -133,6 +134,7 @@ private:
     void stopHelpers();
 
     std::vector<TMyThreads*> ThreadArray;  // entry i belongs to user row i
+    ScanQueue m_queue;                     // where the passes over ThreadArray stand
     std::vector<UserRow> m_users;
     std::unordered_map<const TTobData*, std::size_t> m_userIndex;
     std::unordered_map<const TTobData*, Measurement> m_current;
