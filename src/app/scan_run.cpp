@@ -183,8 +183,19 @@ void ScanRun::placeFreed()
         m_passAgain = true;
         return;
     }
-    if (runPasses())
-        startHelpers();
+    // A pass over ScanQueue's few scanners takes microseconds: done here, at once. A thread of its own for
+    // each freed place cost more than the pass, and the next scanner waited until that thread had run.
+    passHere();
+    startHelpers();
+}
+
+void ScanRun::passHere()
+{
+    // Helpers hold places too; none is made while a user row waits, but those of an earlier run may still
+    // be ending.
+    const int limit = m_limit - runningHelpers();
+    ResumeScanners(m_queue.passList(ThreadArray, limit), limit);
+    m_queue.advance(ThreadArray);
 }
 
 bool ScanRun::runPasses()

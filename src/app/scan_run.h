@@ -126,6 +126,8 @@ private:
     void finish();
     // A run scanner ended, so its place is free: a pass at once instead of at the next tick.
     void placeFreed();
+    // One pass on this thread.
+    void passHere();
     // Runs passes on a thread of their own while queued calls are served, one more whenever a place was
     // freed meanwhile. False when the run was destroyed during the wait.
     bool runPasses();
