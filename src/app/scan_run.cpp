@@ -40,7 +40,10 @@ TMyThreads* ScanRun::createScanner(const std::shared_ptr<TTobData>& record, bool
     auto* scanner = new TMyThreads(std::move(config), this);
     // A run scanner's place is free once its thread has ended (its final publication was posted before).
     if (!outsideRun)
-        connect(scanner, &QThread::finished, this, &ScanRun::placeFreed);
+        connect(scanner, &QThread::finished, this, [this, scanner] {
+            m_queue.ended(scanner);
+            placeFreed();
+        });
     return scanner;
 }
 
@@ -89,6 +92,7 @@ void ScanRun::beginLoad(int users)
         if (m.scanner)
             m.scanner->Stop();  // measurements outside the run end by themselves
     ThreadArray.assign(std::size_t(std::max(0, users)), nullptr);
+    m_queue.clear();
     m_users.assign(ThreadArray.size(), UserRow {});
     m_userIndex.clear();
     m_current.clear();
@@ -113,6 +117,9 @@ void ScanRun::addUser(int row, const std::shared_ptr<TTobData>& record)
     m_users[std::size_t(row)].record = record;
     m_userIndex[record.get()] = std::size_t(row);
     supersede(record, scanner);
+    // A row the passes have gone past already waits again.
+    if (std::size_t(row) < m_queue.next())
+        m_queue.assign(ThreadArray);
 }
 
 void ScanRun::start()
@@ -138,6 +145,7 @@ void ScanRun::start()
         ThreadArray[i] = createScanner(row.record, false, false);
         supersede(row.record, ThreadArray[i]);
     }
+    m_queue.assign(ThreadArray);
     emit runStarted();
     emit progressChanged(0, m_total);
     if (m_total == 0) {
@@ -175,8 +183,19 @@ void ScanRun::placeFreed()
         m_passAgain = true;
         return;
     }
-    if (runPasses())
-        startHelpers();
+    // A pass over ScanQueue's few scanners takes microseconds: done here, at once. A thread of its own for
+    // each freed place cost more than the pass, and the next scanner waited until that thread had run.
+    passHere();
+    startHelpers();
+}
+
+void ScanRun::passHere()
+{
+    // Helpers hold places too; none is made while a user row waits, but those of an earlier run may still
+    // be ending.
+    const int limit = m_limit - runningHelpers();
+    ResumeScanners(m_queue.passList(ThreadArray, limit), limit);
+    m_queue.advance(ThreadArray);
 }
 
 bool ScanRun::runPasses()
@@ -185,9 +204,10 @@ bool ScanRun::runPasses()
     do {
         m_passAgain = false;
         // Helpers hold places too; none is made while a user row waits, but those of an earlier run may
-        // still be ending.
+        // still be ending. The pass gets the scanners that may hold places and the next waiting ones.
+        const int limit = m_limit - runningHelpers();
         m_passThread.reset(QThread::create(
-            [snapshot = ThreadArray, limit = m_limit - runningHelpers()] { ResumeScanners(snapshot, limit); }));
+            [snapshot = m_queue.passList(ThreadArray, limit), limit] { ResumeScanners(snapshot, limit); }));
         m_passThread->start();
         // The pass never waits for this thread, so waiting for it here cannot deadlock; publications and
         // input are served meanwhile. The run may be destroyed in between (it waits for the pass then).
@@ -198,6 +218,7 @@ bool ScanRun::runPasses()
                 return false;
         }
         m_passThread.reset();
+        m_queue.advance(ThreadArray);
     } while (m_passAgain && m_started && !m_done && !m_ended);
     releaseDiscarded();
     return true;
@@ -219,14 +240,12 @@ void ScanRun::startHelpers()
     m_helpers.erase(std::remove_if(m_helpers.begin(), m_helpers.end(),
                                    [](const QPointer<ShareHelper>& h) { return !h || h->isFinished(); }),
                     m_helpers.end());
+    if (m_queue.hasWaiting(ThreadArray))
+        return;  // a user row waits for its place
     int running = int(m_helpers.size());
     std::vector<std::shared_ptr<WalkShare>> shares;
     int offered = 0;
-    for (const TMyThreads* t : ThreadArray) {
-        if (!t)
-            continue;
-        if (!t->resumed() && !t->stopRequested())
-            return;  // a user row waits for its place
+    for (const TMyThreads* t : m_queue.holding()) {
         if (t->isRunning()) {
             ++running;
             if (t->share()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/publication_sink.h"
+#include "engine/scan_scheduler.h"
 #include "engine/tob_data.h"
 
 #include <QDateTime>
@@ -125,6 +126,8 @@ private:
     void finish();
     // A run scanner ended, so its place is free: a pass at once instead of at the next tick.
     void placeFreed();
+    // One pass on this thread.
+    void passHere();
     // Runs passes on a thread of their own while queued calls are served, one more whenever a place was
     // freed meanwhile. False when the run was destroyed during the wait.
     bool runPasses();
@@ -133,6 +136,7 @@ private:
     void stopHelpers();
 
     std::vector<TMyThreads*> ThreadArray;  // entry i belongs to user row i
+    ScanQueue m_queue;                     // where the passes over ThreadArray stand
     std::vector<UserRow> m_users;
     std::unordered_map<const TTobData*, std::size_t> m_userIndex;
     std::unordered_map<const TTobData*, Measurement> m_current;

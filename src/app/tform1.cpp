@@ -6,6 +6,7 @@
 #include "app/general_error.h"
 #include "app/growth_line.h"
 #include "app/history_recorder.h"
+#include "app/run_status.h"
 #include "app/scan_run.h"
 #include "app/sub_archives.h"
 #include "app/tinfo.h"
@@ -77,6 +78,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     m_model->setFormats(CellFormats(QLocale(), true));
     m_model->setRowIcons(ui::ImageList1::icon(ui::ImageList1::Person), ui::ImageList1::icon(ui::ImageList1::OpenFolder));
     m_run = new ScanRun(this);
+    m_status = new RunStatus(this);
     m_recorder = new HistoryRecorder(this);
     connect(m_recorder, &HistoryRecorder::recorded, this, &TForm1::historyRecorded);
     m_typeScan = new ServerTypeScan(this);
@@ -151,17 +153,24 @@ void TForm1::bindRun()
     threadLimit();
     connect(ui->txtThreadAnzahl, &QLineEdit::textChanged, this, threadLimit);
 
+    // Progress and sums reach the labels and the bar through m_status, a few times a second at most.
     connect(m_run, &ScanRun::loadReset, this, [this] {
+        m_status->drop();
         for (QLabel* sum : {ui->lblSumNachrichten, ui->lblSumAttachment, ui->lblSumTobit})
             sum->setText(QStringLiteral("..."));
         ui->lblStatusTob->setText(QStringLiteral("Tobit: 0/0"));
     });
-    connect(m_run, &ScanRun::runStarted, this, [this] { ui->lblStatusTob->setText(QStringLiteral("Tobit: 0/0")); });
-    connect(m_run, &ScanRun::progressChanged, this, [this](int done, int total) {
+    connect(m_run, &ScanRun::runStarted, this, [this] {
+        m_status->drop();
+        ui->lblStatusTob->setText(QStringLiteral("Tobit: 0/0"));
+    });
+    connect(m_run, &ScanRun::progressChanged, m_status, &RunStatus::setProgress);
+    connect(m_run, &ScanRun::totalsChanged, m_status, &RunStatus::setTotals);
+    connect(m_status, &RunStatus::showProgress, this, [this](int done, int total) {
         ui->Bar->setRange(0, total);
         ui->Bar->setValue(done);
     });
-    connect(m_run, &ScanRun::totalsChanged, this, [this](int done, int total, double sumTobit, double sumAttachment) {
+    connect(m_status, &RunStatus::showTotals, this, [this](int done, int total, double sumTobit, double sumAttachment) {
         ui->lblStatusTob->setText(QStringLiteral("Tobit: %1/%2").arg(done).arg(total));
         ui->lblSumTobit->setText(totalsText(sumTobit));
         ui->lblSumAttachment->setText(totalsText(sumAttachment));
@@ -169,6 +178,7 @@ void TForm1::bindRun()
     });
     // A finished run may be followed by a new load: "User auslesen" is offered again.
     connect(m_run, &ScanRun::finished, this, [this] {
+        m_status->flush();  // the final figures, not those of a moment ago
         ui->Starten->setEnabled(true);
         recordRun();
     });

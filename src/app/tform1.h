@@ -19,6 +19,7 @@ class QAction;
 class QColor;
 class QMenu;
 class QModelIndex;
+class RunStatus;
 class ScanRun;
 class TAKlassifizierung;
 class TEinstellungen;
@@ -60,6 +61,7 @@ public:
     Ui::TForm1* form() const { return ui.get(); }
     ArchiveTableModel* tableModel() const { return m_model; }
     ScanRun* scanRun() const { return m_run; }
+    RunStatus* runStatus() const { return m_status; }
     HistoryRecorder* historyRecorder() const { return m_recorder; }
     ServerTypeScan* typeScan() const { return m_typeScan; }
     // The history the window reads, null while none is open (none could be, or no users were loaded yet).
@@ -130,6 +132,7 @@ private:
     std::unique_ptr<Ui::TForm1> ui;
     ArchiveTableModel* m_model = nullptr;
     ScanRun* m_run = nullptr;
+    RunStatus* m_status = nullptr;  // the run's figures on their way to the labels and the bar
     QPointer<TInfo> m_info;
     QPointer<TEinstellungen> m_einstellungen;
     QPointer<TAKlassifizierung> m_klassifizierung;

@@ -44,6 +44,66 @@ int ResumeScanners(const std::vector<TMyThreads*>& threadArray, int limit)
     return resumed;
 }
 
+void ScanQueue::clear()
+{
+    m_next = 0;
+    m_holding.clear();
+}
+
+void ScanQueue::assign(const std::vector<TMyThreads*>& threadArray)
+{
+    clear();
+    for (std::size_t i = 0; i < threadArray.size(); ++i) {
+        const TMyThreads* t = threadArray[i];
+        if (t && t->resumed() && !t->isFinished())
+            m_holding.push_back(threadArray[i]);
+    }
+    advance(threadArray);
+}
+
+std::vector<TMyThreads*> ScanQueue::passList(const std::vector<TMyThreads*>& threadArray, int limit) const
+{
+    std::vector<TMyThreads*> list = m_holding;
+    for (std::size_t i = m_next; i < threadArray.size() && limit > 0; ++i) {
+        if (!threadArray[i])
+            continue;
+        list.push_back(threadArray[i]);
+        --limit;
+    }
+    return list;
+}
+
+void ScanQueue::advance(const std::vector<TMyThreads*>& threadArray)
+{
+    // Few entries: at most the limit's worth of scanners between two passes.
+    std::erase_if(m_holding, [](const TMyThreads* t) { return t->isFinished(); });
+    for (; m_next < threadArray.size(); ++m_next) {
+        TMyThreads* t = threadArray[m_next];
+        if (!t)
+            continue;
+        if (!t->resumed())
+            break;
+        if (!t->isFinished())
+            m_holding.push_back(t);
+    }
+}
+
+void ScanQueue::ended(const TMyThreads* t)
+{
+    std::erase(m_holding, t);
+}
+
+bool ScanQueue::hasWaiting(const std::vector<TMyThreads*>& threadArray) const
+{
+    // Usually the entry at next() itself; entries stopped before their turn are passed over.
+    for (std::size_t i = m_next; i < threadArray.size(); ++i) {
+        const TMyThreads* t = threadArray[i];
+        if (t && !t->resumed() && !t->stopRequested())
+            return true;
+    }
+    return false;
+}
+
 int runPassAndWait(const std::vector<TMyThreads*>& threadArray, int limit)
 {
     // The pass works on its own copy: the list may be replaced while events are handled below. Whoever

@@ -5,6 +5,7 @@
 
 #include "app/archive_table_model.h"
 #include "app/detail_panel.h"
+#include "app/run_status.h"
 #include "app/scan_run.h"
 #include "engine/my_threads.h"
 
@@ -69,6 +70,26 @@ private slots:
             QVERIFY(near(double(r->Size), ServerOnDisk::mb(f.size)));
             QCOMPARE(r->AnhangG, f.anhangG);
         }
+    }
+
+    // The labels and the bar follow a run a few times a second; its end shows the final figures at once.
+    void runEndShowsTheFinalFiguresAtOnce()
+    {
+        ServerOnDisk server;
+        for (int i = 0; i < 40; ++i)
+            server.addUser(QStringLiteral("User %1").arg(i), 1, std::uint64_t(i + 1));
+        TForm1 form;
+        // Only the first change of the run would reach the labels before its end.
+        form.runStatus()->setInterval(3600 * 1000);
+        ScanRun* run = form.scanRun();
+        form.form()->Starten->click();
+        form.form()->Button2->click();
+        firstPassNow(form);
+        QVERIFY(waitFor([&] { return run->TobitDone(); }, 60000));
+        QCOMPARE(form.form()->Bar->value(), 40);
+        QCOMPARE(form.form()->lblStatusTob->text(), QStringLiteral("Tobit: 40/40"));
+        QCOMPARE(form.form()->lblSumTobit->text(), totalsText(expectedTotal(server)));
+        QCOMPARE(form.form()->lblSumAttachment->text(), totalsText(run->SumAttachment()));
     }
 
     void aLimitThatIsNoNumberStartsNothing()
