@@ -14,6 +14,8 @@
 #   bash tools/windows.sh libs      only the libraries
 #   bash tools/windows.sh build     libraries and Arvelo, no tests
 #   bash tools/windows.sh test      ctest under Wine on what is built (ctest arguments may follow)
+#   bash tools/windows.sh compare   arvelo-stat.exe under Wine against the Linux build on a generated server
+# The folder for Windows machines is build-windows/Arvelo.
 #
 # "bash dev.sh windows" first installs the packages it needs (dev.sh's WINDOWS_PACKAGES).
 set -euo pipefail
@@ -188,19 +190,23 @@ build_qt() {
 # DLLs, and the plugins Qt loads from the program's folder (platforms, styles, image formats, the SQLite
 # driver). A program there starts by itself, under Wine (also for ctest's test discovery while building)
 # or on Windows.
+# With "tests" the test library too, and the platforms the tests run on.
 deploy_runtime() {
-  local dir=$1 gcc_dir plugin
+  local dir=$1 gcc_dir plugin dlls=(Qt6Core Qt6Gui Qt6Widgets Qt6PrintSupport Qt6Sql)
+  local plugins=(platforms/qwindows styles/qwindowsvistastyle imageformats/qgif imageformats/qico
+                 imageformats/qjpeg sqldrivers/qsqlite)
+  if [ "${2:-}" = tests ]; then
+    dlls+=(Qt6Test)
+    plugins+=(platforms/qoffscreen platforms/qminimal)
+  fi
   gcc_dir=$(dirname "$($MINGW-g++-posix -print-libgcc-file-name)")
   mkdir -p "$dir"
   cp -u "$gcc_dir/libstdc++-6.dll" "$gcc_dir/libgcc_s_seh-1.dll" "/usr/$MINGW/lib/libwinpthread-1.dll" \
     "$PREFIX"/bin/*.dll "$dir/"
-  for dll in Qt6Core Qt6Gui Qt6Widgets Qt6PrintSupport Qt6Sql Qt6Test; do
-    cp -u "$QT/bin/$dll.dll" "$dir/"
-  done
-  for plugin in platforms styles imageformats sqldrivers; do
-    [ -d "$QT/plugins/$plugin" ] || continue
-    mkdir -p "$dir/$plugin"
-    cp -u "$QT/plugins/$plugin"/*.dll "$dir/$plugin/"
+  for dll in "${dlls[@]}"; do cp -u "$QT/bin/$dll.dll" "$dir/"; done
+  for plugin in "${plugins[@]}"; do
+    mkdir -p "$dir/$(dirname "$plugin")"
+    cp -u "$QT/plugins/$plugin.dll" "$dir/$plugin.dll"
   done
 }
 
@@ -213,7 +219,7 @@ build_arvelo() {
     -DARVELO_WINDOWS_ROOTS="$QT;$PREFIX" -DARVELO_BUILD_BENCHMARKS=OFF \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE" \
     >/dev/null
-  deploy_runtime "$BUILD/bin"
+  deploy_runtime "$BUILD/bin" tests
   wine_ready
   nice cmake --build "$BUILD" -j "$JOBS"
 }
@@ -249,6 +255,62 @@ run_tests() {
   (cd "$BUILD" && with_x ctest --output-on-failure --timeout 600 "$@")
 }
 
+# The folder a user copies to a Windows machine: the programs with the DLLs and plugins they need. Each finds
+# its preference files and the demo server beside itself while that folder can be written.
+user_folder() {
+  local dir=$BUILD/Arvelo
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  cp "$BUILD"/bin/{arvelo,arvelo-stat,arvelo-export,arvelo-demo-server}.exe "$dir/"
+  deploy_runtime "$dir"
+  echo "Folder for Windows: $dir ($(du -sh "$dir" | cut -f1), $(find "$dir" -type f | wc -l) files)"
+}
+
+# arvelo-stat.exe under Wine against the Linux build on one generated server: the same exit code and the same
+# output, byte for byte. With --types, the spelling a type is shown in and the order of types of equal count
+# are those of the first name met, so they follow the order in which each system lists a folder; there the
+# types are compared with their keys' case folded. Both run in the machine's own time zone.
+compare_stat() {
+  local linux=$SOURCE/build/bin work rc=0 args linux_rc windows_rc
+  if [ ! -x "$linux/arvelo-stat" ] || [ ! -x "$linux/arvelo-demo-server" ]; then
+    (cd "$SOURCE" && cmake --preset default >/dev/null && cmake --build --preset default --target arvelo-stat \
+      arvelo-demo-server >/dev/null)
+  fi
+  work=$(mktemp -d)
+  "$linux/arvelo-demo-server" --out "$work/server" --seed 11 --users 300 >/dev/null
+  for args in "" "--sub" "--sub --threads 1 --format json" "--sub --threads 32 --types --format json"; do
+    linux_rc=0 windows_rc=0
+    # shellcheck disable=SC2086  # the options are meant to split
+    env -u TZ "$linux/arvelo-stat" --server "$work/server" $args >"$work/linux" || linux_rc=$?
+    # shellcheck disable=SC2086
+    env -u TZ "$WINE" "$BUILD/bin/arvelo-stat.exe" --server "Z:${work//\//\\}\\server" $args >"$work/windows" \
+      || windows_rc=$?
+    if [ "$linux_rc" = "$windows_rc" ] && python3 - "$work/linux" "$work/windows" <<'EOT'
+import json, sys
+a, b = (open(p, "rb").read() for p in sys.argv[1:3])
+if a == b:
+    sys.exit(0)
+try:
+    rows = [json.loads(x) for x in (a, b)]
+except ValueError:
+    sys.exit(1)
+for r in rows[0] + rows[1]:
+    if isinstance(r.get("types"), dict):
+        r["types"] = sorted((k.casefold(), v) for k, v in r["types"].items())
+sys.exit(0 if rows[0] == rows[1] else 1)
+EOT
+    then
+      echo "same as on Linux: arvelo-stat ${args:-(no options)}: exit $linux_rc, $(wc -l <"$work/linux") lines"
+    else
+      echo "NOT the same as on Linux: arvelo-stat ${args:-(no options)} (exit $linux_rc here, $windows_rc there):"
+      diff "$work/linux" "$work/windows" | head -n 20 || true
+      rc=1
+    fi
+  done
+  rm -rf "$work"
+  return $rc
+}
+
 summary() {
   echo
   echo "Times (cache: $CACHE):"
@@ -273,6 +335,10 @@ case "${1:-all}" in
   build)
     libs
     timed arvelo build_arvelo
+    timed folder user_folder
+    ;;
+  compare)
+    timed compare with_x compare_stat
     ;;
   test)
     shift
@@ -281,10 +347,14 @@ case "${1:-all}" in
   all)
     libs
     timed arvelo build_arvelo
-    timed tests run_tests
+    timed folder user_folder
+    rc=0
+    timed tests run_tests || rc=$?
+    timed compare with_x compare_stat || rc=$?
+    exit $rc
     ;;
   *)
-    echo "usage: bash tools/windows.sh [all|libs|build|test [ctest arguments]]" >&2
+    echo "usage: bash tools/windows.sh [all|libs|build|test [ctest arguments]|compare]" >&2
     exit 64
     ;;
 esac

@@ -300,7 +300,9 @@ private slots:
 
         form.Verzeichnisffnen1Click();
         QCOMPARE(server.launched.size(), 1);
-        QVERIFY(QDir::fromNativeSeparators(server.launched[0].arguments.value(0))
+        // The folder is the command on Windows (the shell opens it), the opener's argument elsewhere.
+        const platform::ShellCommand& opened = server.launched[0];
+        QVERIFY(QDir::fromNativeSeparators(opened.arguments.isEmpty() ? opened.program : opened.arguments.value(0))
                     .endsWith(QStringLiteral("shares/SRV01/DAVID/ARCHIVE/USER/") + ServerOnDisk::idOf(1)));
 
         // A client program that exists is started with -A and the UNC path as one parameter.

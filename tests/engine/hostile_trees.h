@@ -2,8 +2,79 @@
 
 // Trees the file system makes awkward: deeper than a path can name, folders nobody may read.
 
-// Built with POSIX calls (*at(), modes, resource limits): the tests that need these trees skip on Windows.
-#ifndef _WIN32
+// On Windows only the chains are built (with "\\?\" paths, which have no length limit); modes, resource limits
+// and other users are POSIX's, and the tests that need them skip there.
+#ifdef _WIN32
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace hostile {
+
+// An absolute path in the form Windows takes at any length.
+inline std::wstring longPath(const std::string& path)
+{
+    std::wstring wide = std::filesystem::path(path).wstring();
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    return L"\\\\?\\" + wide;
+}
+
+inline std::uint64_t makeChain(const std::string& top, int depth, const std::string& name, std::uint64_t fileSize)
+{
+    std::wstring folder = longPath(top);
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring child = std::filesystem::path(name).wstring();
+    std::uint64_t bytes = 0;
+    for (int level = 0; level <= depth; ++level) {
+        const HANDLE file = ::CreateFileW((folder + L"\\f").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(file, INVALID_HANDLE_VALUE) << level;
+        LARGE_INTEGER size;
+        size.QuadPart = LONGLONG(fileSize);
+        EXPECT_TRUE(::SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && ::SetEndOfFile(file));
+        ::CloseHandle(file);
+        bytes += fileSize;
+        if (level == depth)
+            break;
+        folder += L"\\" + child;
+        EXPECT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr)) << level;
+    }
+    return bytes;
+}
+
+inline void removeBelowLong(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW entry;
+    const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring path = folder + L"\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            removeBelowLong(path);
+            ::RemoveDirectoryW(path.c_str());
+        } else {
+            ::DeleteFileW(path.c_str());
+        }
+    } while (::FindNextFileW(find, &entry));
+    ::FindClose(find);
+}
+
+// Removes what is below `path`, however long the paths get.
+inline void removeBelow(const std::string& path) { removeBelowLong(longPath(path)); }
+
+}  // namespace hostile
+
+#else
 
 #include <gtest/gtest.h>
 

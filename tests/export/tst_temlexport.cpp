@@ -238,7 +238,8 @@ void TstTEMLExport::runWritesFilesAndCompletesTheFolderText()
     QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join('\n')));
 
     QCOMPARE(ui->txtExportverzeichnis->text(), out + QDir::separator());
-    QCOMPARE(readBytes(platform::programFolder() + QStringLiteral("Export.dat")), (out + QStringLiteral("/\r\n")).toUtf8());
+    QCOMPARE(readBytes(platform::programFolder() + QStringLiteral("Export.dat")),
+             (out + QDir::separator() + QStringLiteral("\r\n")).toUtf8());
     QCOMPARE(listTree(out), (QStringList{QStringLiteral("Projekte/"), QStringLiteral("Projekte/Plan0.eml"),
                                          QStringLiteral("Rechnung0.eml"), QStringLiteral("Web1.url")}));
     QCOMPARE(window->ExportedCount, 3);

@@ -76,10 +76,13 @@ TEST_F(DirReaderTest, ListsEveryEntryWithSizeTypeAndTime)
     // A name that is no UTF-8 (Latin-1 "é") must come back byte for byte.
     const std::string latin1 = std::string("caf") + char(0xE9) + ".001";
     gen::writeFile(dir / latin1, 12);
-    constexpr std::size_t kEntries = 10;
+    constexpr std::size_t kEntries = 11;
 #else
-    constexpr std::size_t kEntries = 6;  // Windows has neither symbolic links for everyone nor names outside UTF-16
+    constexpr std::size_t kEntries = 7;  // Windows has neither symbolic links for everyone nor names outside UTF-16
 #endif
+    // A name beyond ASCII and Latin-1 comes back in UTF-8 on every system.
+    const std::string unicode = "\xC3\x9C" "bersicht \xE2\x82\xAC.001";  // "Übersicht €.001"
+    gen::writeFile(dir / std::filesystem::path(std::u8string(unicode.begin(), unicode.end())), 31);
 
     platform::DirReader reader;
     ASSERT_TRUE(reader.open(dir.string()));
@@ -88,6 +91,7 @@ TEST_F(DirReaderTest, ListsEveryEntryWithSizeTypeAndTime)
     const std::vector<std::string> names = listNames(reader, &seen);
     EXPECT_EQ(names, systemListing(dir));
     EXPECT_EQ(names.size(), kEntries);
+    EXPECT_EQ(seen[unicode].size, 31u);
 
     ASSERT_TRUE(seen.count(".") && seen.count(".."));
     EXPECT_TRUE(seen["."].isDir);
