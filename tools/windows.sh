@@ -252,7 +252,7 @@ with_x() {
 }
 
 run_tests() {
-  (cd "$BUILD" && with_x ctest --output-on-failure --timeout 600 "$@")
+  (cd "$BUILD" && with_x ctest --output-on-failure --timeout 600 -j "$JOBS" "$@")
 }
 
 # The folder a user copies to a Windows machine: the programs with the DLLs and plugins they need. Each finds
