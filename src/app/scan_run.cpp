@@ -191,9 +191,7 @@ void ScanRun::placeFreed()
 
 void ScanRun::passHere()
 {
-    // Helpers hold places too; none is made while a user row waits, but those of an earlier run may still
-    // be ending.
-    const int limit = m_limit - runningHelpers();
+    const int limit = scannerPlaces();
     ResumeScanners(m_queue.passList(ThreadArray, limit), limit);
     m_queue.advance(ThreadArray);
 }
@@ -203,9 +201,8 @@ bool ScanRun::runPasses()
     const QPointer<ScanRun> self(this);
     do {
         m_passAgain = false;
-        // Helpers hold places too; none is made while a user row waits, but those of an earlier run may
-        // still be ending. The pass gets the scanners that may hold places and the next waiting ones.
-        const int limit = m_limit - runningHelpers();
+        // The pass gets the scanners that may hold places and the next waiting ones.
+        const int limit = scannerPlaces();
         m_passThread.reset(QThread::create(
             [snapshot = m_queue.passList(ThreadArray, limit), limit] { ResumeScanners(snapshot, limit); }));
         m_passThread->start();
@@ -222,6 +219,13 @@ bool ScanRun::runPasses()
     } while (m_passAgain && m_started && !m_done && !m_ended);
     releaseDiscarded();
     return true;
+}
+
+int ScanRun::scannerPlaces() const
+{
+    // Helpers hold places too; none is made while a user row waits, but those of an earlier run may still
+    // be ending.
+    return m_limit - runningHelpers();
 }
 
 int ScanRun::runningHelpers() const

@@ -75,6 +75,8 @@ public:
     int runningScanners() const;
     // Helpers of the run that have not ended.
     int runningHelpers() const;
+    // The places of the limit that scanners may take now.
+    int scannerPlaces() const;
     // What the run's walks count: the most that walked at once since the run began.
     const std::shared_ptr<ShareBoard>& board() const { return m_board; }
     // When "Berechnung starten" began the present run (UTC); invalid before the first.
