@@ -39,6 +39,12 @@ bool entersFolder(const platform::DirEntry& e)
     return e.isDir && !e.name.empty() && e.name.front() != '.';
 }
 
+// A folder's size counts 0, so only a folder whose name makes it a message file needs its time looked up.
+bool datesFolder(std::string_view name)
+{
+    return entryKind(name) == EntryKind::MessageFile;
+}
+
 // Offered folders' local paths stay well below what one system call takes.
 constexpr std::size_t kOfferPathLimit = 2048;
 
@@ -174,6 +180,7 @@ struct ArchiveWalk::Impl {
         readers.reserve(kOpenLevels);
         listed.reserve(kOpenLevels);
         offered.reserve(kOpenLevels);
+        deep.setFolderTimes(&datesFolder);
     }
 
     Tally main;
@@ -204,6 +211,7 @@ struct ArchiveWalk::Impl {
     {
         while (readers.size() <= level) {
             readers.push_back(std::make_unique<platform::DirReader>());
+            readers.back()->setFolderTimes(&datesFolder);
             listed.emplace_back();
             offered.emplace_back();
         }

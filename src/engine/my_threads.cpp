@@ -4,6 +4,7 @@
 #include "engine/date_text.h"
 #include "engine/publication_sink.h"
 #include "engine/share_board.h"
+#include "platform/dir_reader.h"
 
 #include <QHash>
 #include <QLocale>
@@ -114,6 +115,7 @@ void TMyThreads::Execute()
     }
     if (m_config.board)
         m_config.board->walkBegins();
+    platform::DirReader::ownWorkingFolder();
     ArchiveWalk walk(
         m_config.FSchritt, [this] { return stopRequested(); }, [this](const ScanFigures& f) { publish(m_target, f); });
     for (std::size_t i = 0; i < m_inner.size(); ++i) {

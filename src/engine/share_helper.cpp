@@ -2,6 +2,7 @@
 
 #include "engine/archive_walk.h"
 #include "engine/share_board.h"
+#include "platform/dir_reader.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ void ShareHelper::run()
 {
     if (m_board)
         m_board->walkBegins();
+    platform::DirReader::ownWorkingFolder();
     bool waited = false;
     while (!isInterruptionRequested()) {
         WalkShare* best = nullptr;

@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #endif
@@ -33,16 +34,101 @@ struct LinuxDirent64 {
 
 constexpr std::size_t kBufferSize = 32 * 1024;
 
+// An entry of the batch last read, looked up already.
+struct Looked {
+    std::uint32_t nameAt = 0;  // of the name in the buffer
+    std::uint32_t nameSize = 0;
+    bool isDir = false;
+    bool isLink = false;
+    std::uint64_t size = 0;
+    std::int64_t mtime = 0;
+};
+
+// The working folder of a thread that has one of its own (ownWorkingFolder): where it returns after each
+// batch, so that relative paths elsewhere on the thread keep their meaning.
+struct ThreadHome {
+    int fd = -1;
+    ~ThreadHome()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+thread_local ThreadHome threadHome;
+
 }  // namespace
 
 struct DirReader::Impl {
     int fd = -1;
     std::string path;
     std::vector<char> buffer;
-    long filled = 0;
-    long pos = 0;
+    std::vector<Looked> batch;
+    std::size_t served = 0;
     int error = 0;
+
+    // Reads the next batch of entries and looks each up; false at the end or on a read error.
+    bool refill(FolderTimes folderTimes);
 };
+
+bool DirReader::ownWorkingFolder()
+{
+    if (threadHome.fd >= 0)
+        return true;
+    const int home = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (home < 0)
+        return false;
+    if (::unshare(CLONE_FS) != 0) {
+        ::close(home);
+        return false;
+    }
+    threadHome.fd = home;
+    return true;
+}
+
+bool DirReader::Impl::refill(FolderTimes folderTimes)
+{
+    batch.clear();
+    served = 0;
+    if (buffer.empty())
+        buffer.resize(kBufferSize);
+    const long n = syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
+    if (n <= 0) {
+        if (n < 0)
+            error = errno;
+        return false;
+    }
+    // With a working folder of the thread's own, the lookups go from there: a lookup through a descriptor
+    // counts a reference to it in a process with several threads, one from the working folder does not.
+    const bool fromHere = threadHome.fd >= 0 && ::fchdir(fd) == 0;
+    const int at = fromHere ? AT_FDCWD : fd;
+    for (long pos = 0; pos < n;) {
+        const auto* de = reinterpret_cast<const LinuxDirent64*>(buffer.data() + pos);
+        pos += de->d_reclen;
+        Looked e;
+        e.nameAt = std::uint32_t(de->d_name - buffer.data());
+        e.nameSize = std::uint32_t(std::strlen(de->d_name));
+        if (de->d_type == DT_DIR && folderTimes && !folderTimes(std::string_view(de->d_name, e.nameSize))) {
+            // A folder by the listing's word, so no link; its size counts 0 and its time is not wanted.
+            e.isDir = true;
+            batch.push_back(e);
+            continue;
+        }
+        struct stat st;
+        if (fstatat(at, de->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;  // vanished since it was listed
+        e.isLink = S_ISLNK(st.st_mode);
+        e.isDir = S_ISDIR(st.st_mode);
+        e.size = e.isDir ? 0 : static_cast<std::uint64_t>(st.st_size);
+        e.mtime = st.st_mtim.tv_sec;
+        batch.push_back(e);
+    }
+    if (fromHere && ::fchdir(threadHome.fd) != 0) {
+        // Stranded in the listed folder: give the home up rather than look up from the wrong place later.
+        ::close(threadHome.fd);
+        threadHome.fd = -1;
+    }
+    return true;
+}
 
 DirReader::DirReader() : d(std::make_unique<Impl>()) {}
 
@@ -114,7 +200,8 @@ void DirReader::close()
     if (d->fd >= 0)
         ::close(d->fd);
     d->fd = -1;
-    d->filled = d->pos = 0;
+    d->batch.clear();
+    d->served = 0;
     d->error = 0;
 }
 
@@ -128,34 +215,17 @@ bool DirReader::next(DirEntry& entry)
 {
     if (d->fd < 0 || d->error != 0)
         return false;
-    if (d->buffer.empty())
-        d->buffer.resize(kBufferSize);
-    for (;;) {
-        if (d->pos >= d->filled) {
-            const long n = syscall(SYS_getdents64, d->fd, d->buffer.data(), d->buffer.size());
-            if (n <= 0) {
-                if (n < 0)
-                    d->error = errno;
-                d->filled = d->pos = 0;
-                return false;
-            }
-            d->filled = n;
-            d->pos = 0;
-        }
-        auto* de = reinterpret_cast<LinuxDirent64*>(d->buffer.data() + d->pos);
-        d->pos += de->d_reclen;
-        const char* name = de->d_name;
-        entry.name = std::string_view(name, std::strlen(name));
-
-        struct stat st;
-        if (fstatat(d->fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;  // vanished since it was listed
-        entry.isLink = S_ISLNK(st.st_mode);
-        entry.isDir = S_ISDIR(st.st_mode);
-        entry.size = entry.isDir ? 0 : static_cast<std::uint64_t>(st.st_size);
-        entry.mtime = st.st_mtim.tv_sec;
-        return true;
-    }
+    // An empty batch (every entry vanished) is no end yet: the end is a read that gives nothing.
+    while (d->served >= d->batch.size())
+        if (!d->refill(m_folderTimes))
+            return false;
+    const Looked& e = d->batch[d->served++];
+    entry.name = std::string_view(d->buffer.data() + e.nameAt, e.nameSize);
+    entry.isDir = e.isDir;
+    entry.isLink = e.isLink;
+    entry.size = e.size;
+    entry.mtime = e.mtime;
+    return true;
 }
 
 #else  // _WIN32
@@ -220,6 +290,8 @@ int listingError(const std::wstring& folder)
 DirReader::DirReader() : d(std::make_unique<Impl>()) {}
 
 DirReader::~DirReader() { close(); }
+
+bool DirReader::ownWorkingFolder() { return false; }
 
 bool DirReader::open(const std::string& path)
 {

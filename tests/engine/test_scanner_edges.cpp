@@ -150,10 +150,16 @@ TEST_F(ScanTest, MessageFileByLastExtension)
     gen::setLastWrite(a / "x.$01.001", t);
     gen::writeFile(a / "x.001.$01", 20);
     gen::setLastWrite(a / "x.001.$01", localTime(2020, 1, 1, 12, 0, 0));
+    // Folders go by their names too: one named like a message file is dated, any other is not.
+    const std::int64_t folderTime = localTime(2009, 3, 2, 8, 0, 0);
+    fs::create_directories(a / "ordner.001");
+    gen::setLastWrite(a / "ordner.001", folderTime);
+    fs::create_directories(a / "sub");
+    gen::setLastWrite(a / "sub", localTime(2024, 1, 1, 12, 0, 0));
     const harness::ScanResult r = scan("M");
     EXPECT_EQ(r.record->Anhang, 1);
     EXPECT_EQ(r.record->Neueste, dateText(t));
-    EXPECT_EQ(r.record->Aelteste, dateText(t));
+    EXPECT_EQ(r.record->Aelteste, dateText(folderTime));
 }
 
 TEST_F(ScanTest, DotFolderIsNotEnteredButCounted)

@@ -10,10 +10,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -124,6 +126,23 @@ TEST_F(DirReaderTest, ListsEveryEntryWithSizeTypeAndTime)
     // At the end it stays at the end.
     platform::DirEntry e;
     EXPECT_FALSE(reader.next(e));
+
+    // Folders whose time is not wanted keep everything else; links and files are looked up as before.
+    platform::DirReader quick;
+    quick.setFolderTimes([](std::string_view) { return false; });
+    ASSERT_TRUE(quick.open(dir.string()));
+    std::map<std::string, Seen> quickSeen;
+    EXPECT_EQ(listNames(quick, &quickSeen), names);
+    for (const auto& [name, was] : seen) {
+        SCOPED_TRACE(name);
+        const Seen& now = quickSeen[name];
+        EXPECT_EQ(now.isDir, was.isDir);
+        EXPECT_EQ(now.isLink, was.isLink);
+        EXPECT_EQ(now.size, was.size);
+        if (!was.isDir) {
+            EXPECT_EQ(now.mtime, was.mtime);
+        }
+    }
 }
 
 TEST_F(DirReaderTest, FoldersBelowOpenByRelativePathAndFailuresSayWhy)
@@ -216,6 +235,10 @@ TEST_F(DirReaderTest, LargeFolderComesCompleteAndInReaddirOrder)
         EXPECT_EQ(seen[std::to_string(i) + pad + ".$01"].size, std::uint64_t(i));
 }
 
+namespace {
+const fs::path* vanishing = nullptr;  // the folder whose files vanish while its listing is looked up
+}  // namespace
+
 TEST_F(DirReaderTest, EntriesThatVanishAfterListingAreSkipped)
 {
 #ifdef _WIN32
@@ -225,18 +248,66 @@ TEST_F(DirReaderTest, EntriesThatVanishAfterListingAreSkipped)
     fs::create_directory(dir);
     for (int i = 0; i < 50; ++i)
         gen::writeFile(dir / ("f" + std::to_string(i)), 1);
+    for (int i = 0; i < 10; ++i)
+        fs::create_directory(dir / ("d" + std::to_string(i)));
+    // The folder filter is asked between the listing of a batch and the lookups of its entries: at the
+    // first folder met, every file but f7 goes. Files listed before that folder were looked up already.
+    vanishing = &dir;
     platform::DirReader reader;
+    reader.setFolderTimes([](std::string_view) {
+        if (vanishing) {
+            for (int i = 0; i < 50; ++i)
+                if (i != 7)
+                    fs::remove(*vanishing / ("f" + std::to_string(i)));
+            vanishing = nullptr;
+        }
+        return false;
+    });
     ASSERT_TRUE(reader.open(dir.string()));
-    platform::DirEntry e;
-    ASSERT_TRUE(reader.next(e));  // the whole small folder is listed by now
-    const std::string first(e.name);
-    for (int i = 0; i < 50; ++i)
-        if ("f" + std::to_string(i) != first)
-            fs::remove(dir / ("f" + std::to_string(i)));
-    std::set<std::string> rest;
-    while (reader.next(e))
-        rest.insert(std::string(e.name));
-    for (const std::string& name : rest)
-        EXPECT_TRUE(name == "." || name == ".." || name == first) << name;
+    const std::vector<std::string> names = listNames(reader);
+    const auto isFolder = [](const std::string& name) { return name[0] == '.' || name[0] == 'd'; };
+    const auto firstFolder = std::find_if(names.begin(), names.end(), isFolder);
+    for (auto it = firstFolder; it != names.end(); ++it)
+        EXPECT_TRUE(isFolder(*it) || *it == "f7") << *it;
+    EXPECT_LT(std::count_if(names.begin(), names.end(), [&](const std::string& n) { return !isFolder(n); }), 50);
+    EXPECT_EQ(std::count_if(names.begin(), names.end(), isFolder), 12);
 #endif
+}
+
+TEST_F(DirReaderTest, AThreadsOwnWorkingFolderLeavesRelativePathsAsTheyWere)
+{
+    const fs::path dir = m_root / "eigen";
+    fs::create_directories(dir / "unter");
+    gen::writeFile(dir / "a.001", 5);
+    gen::writeFile(dir / "unter" / "b.001", 7);
+    const fs::path before = fs::current_path();
+    std::vector<std::string> names;
+    fs::path during, after;
+    std::thread walker([&] {
+        const bool own = platform::DirReader::ownWorkingFolder();
+#ifdef _WIN32
+        EXPECT_FALSE(own);
+#else
+        EXPECT_TRUE(own);
+#endif
+        platform::DirReader top, child;
+        ASSERT_TRUE(top.open(dir.string()));
+        platform::DirEntry e;
+        while (top.next(e)) {
+            names.emplace_back(e.name);
+            if (e.name == "unter") {
+                ASSERT_TRUE(child.openChild(top, e.name));
+                during = fs::current_path();
+                while (child.next(e))
+                    names.emplace_back(e.name);
+            }
+        }
+        after = fs::current_path();
+    });
+    walker.join();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string> {".", ".", "..", "..", "a.001", "b.001", "unter"}));
+    EXPECT_EQ(during, before);
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(fs::current_path(), before);
 }
