@@ -77,7 +77,8 @@ bool DirReader::ownWorkingFolder()
     const int home = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (home < 0)
         return false;
-    if (::unshare(CLONE_FS) != 0) {
+    // The way back must work before the thread ever leaves (a working folder it may not enter again).
+    if (::unshare(CLONE_FS) != 0 || ::fchdir(home) != 0) {
         ::close(home);
         return false;
     }
