@@ -33,6 +33,9 @@ struct LinuxDirent64 {
 };
 
 constexpr std::size_t kBufferSize = 32 * 1024;
+// Entries looked up in one go: few enough that a stop between two entries is seen soon on a slow share
+// too, where each lookup is a round trip.
+constexpr std::size_t kLookups = 32;
 
 // An entry of the batch last read, looked up already.
 struct Looked {
@@ -62,11 +65,14 @@ struct DirReader::Impl {
     int fd = -1;
     std::string path;
     std::vector<char> buffer;
+    long filled = 0;  // bytes of the last read of the listing
+    long pos = 0;     // of its first entry not looked up yet
     std::vector<Looked> batch;
     std::size_t served = 0;
     int error = 0;
 
-    // Reads the next batch of entries and looks each up; false at the end or on a read error.
+    // Looks up the next few entries, reading more of the listing when it needs to; false at the end or on
+    // a read error. The batch may be empty when every entry looked up had vanished.
     bool refill(FolderTimes folderTimes);
 };
 
@@ -90,19 +96,24 @@ bool DirReader::Impl::refill(FolderTimes folderTimes)
 {
     batch.clear();
     served = 0;
-    if (buffer.empty())
-        buffer.resize(kBufferSize);
-    const long n = syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
-    if (n <= 0) {
-        if (n < 0)
-            error = errno;
-        return false;
+    if (pos >= filled) {
+        if (buffer.empty())
+            buffer.resize(kBufferSize);
+        const long n = syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
+        if (n <= 0) {
+            if (n < 0)
+                error = errno;
+            filled = pos = 0;
+            return false;
+        }
+        filled = n;
+        pos = 0;
     }
     // With a working folder of the thread's own, the lookups go from there: a lookup through a descriptor
     // counts a reference to it in a process with several threads, one from the working folder does not.
     const bool fromHere = threadHome.fd >= 0 && ::fchdir(fd) == 0;
     const int at = fromHere ? AT_FDCWD : fd;
-    for (long pos = 0; pos < n;) {
+    while (pos < filled && batch.size() < kLookups) {
         const auto* de = reinterpret_cast<const LinuxDirent64*>(buffer.data() + pos);
         pos += de->d_reclen;
         Looked e;
@@ -201,6 +212,7 @@ void DirReader::close()
     if (d->fd >= 0)
         ::close(d->fd);
     d->fd = -1;
+    d->filled = d->pos = 0;
     d->batch.clear();
     d->served = 0;
     d->error = 0;
@@ -216,7 +228,7 @@ bool DirReader::next(DirEntry& entry)
 {
     if (d->fd < 0 || d->error != 0)
         return false;
-    // An empty batch (every entry vanished) is no end yet: the end is a read that gives nothing.
+    // An empty batch (every entry vanished) is no end yet: the end is a read of the listing that gives nothing.
     while (d->served >= d->batch.size())
         if (!d->refill(m_folderTimes))
             return false;

@@ -40,8 +40,8 @@ public:
     void close();
     bool isOpen() const;
 
-    // Fills the next entry; false at the end or on a read error. Entries are looked up a batch at a time
-    // (as many as one read of the listing gives), before the first of them is reported.
+    // Fills the next entry; false at the end or on a read error. Entries are looked up a few at a time
+    // (up to 32), all before the first of them is reported.
     bool next(DirEntry& entry);
     // The system's error number of the last open or read that failed; 0 when none did since open.
     int error() const;
@@ -55,8 +55,8 @@ public:
     void setFolderTimes(FolderTimes wanted) { m_folderTimes = wanted; }
 
     // Gives the calling thread a working folder of its own (Linux: it stops sharing it with the other
-    // threads), from which readers on this thread then look entries up: they enter each folder for one
-    // batch of lookups and return at once. A lookup through a folder's descriptor counts a reference to it
+    // threads), from which readers on this thread then look entries up: they enter each folder for a few
+    // lookups at a time and return at once. A lookup through a folder's descriptor counts a reference to it
     // whenever the process has several threads; one from the working folder does not, which saves a few
     // per cent of a walk. For threads that walk folders; elsewhere relative paths keep their meaning too,
     // except while a batch is looked up. False where the system does not allow it (and on Windows):

@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <latch>
 #include <thread>
 #include <vector>
 
@@ -271,15 +271,13 @@ TEST_F(HistoryTest, WritersAtOnceAreAllRecorded)
     std::vector<ArchiveFigures> archives;
     for (int i = 0; i < 2000; ++i)
         archives.push_back(archive(QString::number(i, 16).rightJustified(8, QLatin1Char('0')), i));
-    std::atomic<int> ready {0};
+    std::latch ready(kWriters);  // they start together, without spinning for each other
     std::vector<QString> errors(kWriters);
     std::vector<std::thread> writers;
     for (int w = 0; w < kWriters; ++w) {
         writers.emplace_back([&, w] {
             HistoryDatabase db(file());  // a fresh file: the writers also race to make the schema
-            ++ready;
-            while (ready < kWriters)
-                std::this_thread::yield();
+            ready.arrive_and_wait();
             if (!db.open() || !db.record(run(day(w), archives)))
                 errors[w] = db.error();
         });

@@ -17,6 +17,10 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <type_traits>
+#ifdef _WIN32
+#define NOMINMAX
+#include <windows.h>
+#endif
 #ifndef _WIN32
 #include <unistd.h>
 #endif
@@ -432,6 +436,22 @@ void writeFile(const fs::path& file, std::uint64_t size, bool /*sparse*/)
 
 void setLastWrite(const fs::path& file, std::int64_t secondsSinceEpoch)
 {
+    if (fs::is_directory(file)) {
+        // QFile opens no folder; Windows does with backup semantics.
+        const HANDLE h = CreateFileW(file.wstring().c_str(), FILE_WRITE_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        const std::uint64_t ticks = std::uint64_t(secondsSinceEpoch + 11644473600LL) * 10000000ULL;
+        FILETIME written;
+        written.dwLowDateTime = DWORD(ticks & 0xFFFFFFFFu);
+        written.dwHighDateTime = DWORD(ticks >> 32);
+        const bool ok = h != INVALID_HANDLE_VALUE && SetFileTime(h, nullptr, nullptr, &written);
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+        if (!ok)
+            fail("cannot set the time of", file);
+        return;
+    }
     QFile f(qtPath(file));
     if (!f.open(QIODevice::ReadWrite)
         || !f.setFileTime(QDateTime::fromSecsSinceEpoch(secondsSinceEpoch), QFileDevice::FileModificationTime))
