@@ -30,7 +30,7 @@ struct StatResult {
 // Waits for the started program to end and takes what it wrote.
 inline StatResult finished(QProcess& p, int ms = 120000)
 {
-    EXPECT_TRUE(p.waitForFinished(ms)) << "arvelo-stat did not end";
+    EXPECT_TRUE(p.waitForFinished(ms)) << "arvelo-stat did not end: " << p.errorString().toStdString();
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
             p.readAllStandardError()};
 }
