@@ -25,8 +25,12 @@ std::optional<QString> ConvertMailItemToEml(MailItem& message, EmlSaveFailure* f
     char buffer[kEmlPathBufferSize + 1];
     std::memset(buffer, ' ', kEmlPathBufferSize);
     buffer[kEmlPathBufferSize] = '\0';
-    if (DVEmlFromMailItem(message, buffer) <= 0) {
-        fail(failure, false, QStringLiteral("Die Nachricht konnte nicht in eine EML-Datei umgewandelt werden."));
+    QString reason;
+    if (DVEmlFromMailItem(message, buffer, &reason) <= 0) {
+        QString text = QStringLiteral("Die Nachricht konnte nicht in eine EML-Datei umgewandelt werden.");
+        if (!reason.isEmpty())
+            text += QLatin1Char(' ') + reason;
+        fail(failure, false, text);
         return std::nullopt;
     }
     return platform::fromAnsi(QByteArray(buffer, qsizetype(std::strlen(buffer))));

@@ -2,6 +2,9 @@
 
 #include "platform/program_folder.h"
 #include "server/standin/standin_server.h"
+#ifdef _WIN32
+#include "server/com/com_server.h"
+#endif
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,6 +31,12 @@ namespace {
 QMutex factoryMutex;
 ApiFactory customFactory;
 
+bool customFactorySet()
+{
+    QMutexLocker lock(&factoryMutex);
+    return bool(customFactory);
+}
+
 std::unique_ptr<DvISEAPI> createApi()
 {
     ApiFactory factory;
@@ -35,9 +44,13 @@ std::unique_ptr<DvISEAPI> createApi()
         QMutexLocker lock(&factoryMutex);
         factory = customFactory;
     }
-    if (!factory)
-        return standin::createStandinApi(standin::serverFolder());
-    return factory();
+    if (factory)
+        return factory();
+#ifdef _WIN32
+    if (logonUsesComponent())
+        return com::createComApi();
+#endif
+    return standin::createStandinApi(standin::serverFolder());
 }
 
 // QDir::tempPath() resolves the folder's links anew on every call, which for thousands of converted e-mails
@@ -65,31 +78,40 @@ void setApiFactory(ApiFactory factory)
     customFactory = std::move(factory);
 }
 
+bool logonUsesComponent()
+{
+#ifdef _WIN32
+    return !customFactorySet() && qEnvironmentVariableIsEmpty("ARVELO_SERVER") && com::componentRegistered();
+#else
+    return false;
+#endif
+}
+
 QString standin::demoServerToBuild()
 {
-    {
-        QMutexLocker lock(&factoryMutex);
-        if (customFactory)
-            return {};
-    }
-    if (!qEnvironmentVariableIsEmpty("ARVELO_SERVER"))
+    if (customFactorySet() || !qEnvironmentVariableIsEmpty("ARVELO_SERVER") || logonUsesComponent())
         return {};
     const QString folder = standin::serverFolder();
     const bool ours = folder == platform::userDataFolder() + QStringLiteral("demo-server");
     return ours && !QFileInfo::exists(folder + QStringLiteral("/server.json")) ? folder : QString();
 }
 
-std::shared_ptr<Account> LogonAccount()
+std::shared_ptr<Account> LogonAccount(LogonReport* report)
 {
+    LogonReport ignored;
+    LogonReport& said = report ? *report : ignored;
+    said = {};
     std::unique_ptr<DvISEAPI> api;
     try {
         api = createApi();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // Creating the API object is the component's availability test: failing counts as "not there".
+        said.failure = QString::fromUtf8(e.what());
         return nullptr;
     }
     if (!api)
         return nullptr;
+    said.server = api->describe();
 
     api->PrepareLogon(1);  // a failure here is the caller's error
 
@@ -97,17 +119,28 @@ std::shared_ptr<Account> LogonAccount()
     try {
         account = api->Logon(QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
                              QVariant(QStringLiteral("AUTH")));
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         account.reset();  // a refused log-on is simply no account
+        said.failure = QString::fromUtf8(e.what());
     }
     api.reset();  // only the account outlives the log-on
     return account;
 }
 
-int DVEmlFromMailItem(MailItem& item, char* buffer)
+int DVEmlFromMailItem(MailItem& item, char* buffer, QString* reason)
 {
     if (!buffer)
         return 0;
+    return item.SaveAsEmlFile(buffer, reason);
+}
+
+int MailItem::SaveAsEmlFile(char* buffer, QString* reason)
+{
+    const auto failed = [reason](const QString& why) {
+        if (reason)
+            *reason = why;
+        return 0;
+    };
     // A named file opened exclusively: QTemporaryFile's unnamed O_TMPFILE files cost ext4 a scan of recently
     // deleted inodes each, which made the export of thousands of e-mails several times slower.
     static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -118,10 +151,10 @@ int DVEmlFromMailItem(MailItem& item, char* buffer)
             c = QLatin1Char(letters[QRandomGenerator::global()->bounded(62)]);
         file.setFileName(temporaryFolder() + QStringLiteral("/arvelo-") + unique + QStringLiteral(".eml"));
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && !file.exists())
-            return 0;
+            return failed(QStringLiteral("Temporäre Datei nicht anlegbar: %1").arg(file.errorString()));
     }
     if (!file.isOpen())
-        return 0;
+        return failed(QStringLiteral("Kein freier Name für eine temporäre Datei."));
     const QString name = QDir::toNativeSeparators(QFileInfo(file.fileName()).absoluteFilePath());
     const auto discard = [&file] {
         file.close();
@@ -134,23 +167,27 @@ int DVEmlFromMailItem(MailItem& item, char* buffer)
     if (ansi.isEmpty() || ansi.size() >= kEmlPathBufferSize || platform::fromAnsi(ansi) != name
         || ansi.contains('\0')) {
         discard();
-        return 0;
+        return failed(QStringLiteral("Der Pfad der temporären Datei passt nicht in %1 Zeichen ANSI-Text: %2")
+                          .arg(kEmlPathBufferSize - 1)
+                          .arg(name));
     }
 
     try {
-        item.WriteEml(file);
-    } catch (const std::exception&) {
+        WriteEml(file);
+    } catch (const std::exception& e) {
         discard();
-        return 0;
+        return failed(QString::fromUtf8(e.what()));
     }
     if (!file.flush()) {
+        const QString why = file.errorString();
         discard();
-        return 0;
+        return failed(why);
     }
     file.close();
     if (file.error() != QFileDevice::NoError) {
+        const QString why = file.errorString();
         file.remove();
-        return 0;
+        return failed(why);
     }
 
     std::memcpy(buffer, ansi.constData(), static_cast<size_t>(ansi.size()));

@@ -67,6 +67,11 @@ public:
     // Writes the message as an Internet message (RFC 5322) into target; what DVEmlFromMailItem saves.
     // Fails for a message that cannot be written so; the default is such a message.
     virtual void WriteEml(QIODevice& target);
+    // What DVEmlFromMailItem does with this message: a new temporary EML file, its path (ANSI, with a
+    // terminating zero) in the buffer of kEmlPathBufferSize characters, result > 0. By default the file is
+    // written from WriteEml; the server's component has a library of its own for it. On failure the result
+    // is 0 and `reason`, when given, says why.
+    virtual int SaveAsEmlFile(char* buffer, QString* reason);
 };
 
 class FaxItem {
@@ -90,6 +95,8 @@ public:
     virtual void PrepareLogon(qint32 flags) = 0;
     virtual std::shared_ptr<Account> Logon(const QVariant& a1, const QVariant& a2, const QVariant& a3,
                                            const QVariant& a4, const QVariant& a5, const QVariant& auth) = 0;
+    // Which server this is, for the user ("Serverordner: …", the component's name).
+    virtual QString describe() const { return {}; }
 };
 
 // Creates the API object; returns null when the server component is not available.
@@ -97,11 +104,22 @@ using ApiFactory = std::function<std::unique_ptr<DvISEAPI>()>;
 // Replaces the factory (tests put a double here); an empty one restores the default.
 void setApiFactory(ApiFactory factory);
 
+// What a log-on tells beside its account.
+struct LogonReport {
+    QString server;   // which server it went to (DvISEAPI::describe)
+    QString failure;  // why there is no account, where the reason is known
+};
+
 // Logs on: null when the API object cannot be created or the log-on yields no account; throws when the
 // preparation of the log-on fails.
-std::shared_ptr<Account> LogonAccount();
+std::shared_ptr<Account> LogonAccount(LogonReport* report = nullptr);
+
+// Whether a log-on goes to the server's own component: on Windows, where it is registered and ARVELO_SERVER
+// names no server folder (and no other API was set with setApiFactory). Otherwise it reads a server folder.
+bool logonUsesComponent();
 
 // Writes a message as a new temporary EML file; on success the 260-character buffer holds its full path
-// and the result is greater than 0. 0 on failure, also when the path does not fit the buffer.
+// and the result is greater than 0. 0 on failure, also when the path does not fit the buffer; `reason`, when
+// given, then says why.
 constexpr int kEmlPathBufferSize = 260;
-int DVEmlFromMailItem(MailItem& item, char* buffer);
+int DVEmlFromMailItem(MailItem& item, char* buffer, QString* reason = nullptr);

@@ -249,6 +249,11 @@ public:
         return std::make_shared<StandinAccount>(m_data);
     }
 
+    QString describe() const override
+    {
+        return QStringLiteral("Serverordner %1").arg(QDir::toNativeSeparators(QFileInfo(m_folder).absoluteFilePath()));
+    }
+
 private:
     QString m_folder;
     std::shared_ptr<ServerData> m_data;
