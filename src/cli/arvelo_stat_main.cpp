@@ -1,6 +1,7 @@
 // arvelo-stat: measures every user archive of the server as the main window does, without a window, and
 // writes the figures as CSV or JSON to standard output.
 
+#include "cli/server_folder_writer.h"
 #include "cli/stat_history.h"
 #include "cli/stat_listing.h"
 #include "cli/stat_options.h"
@@ -19,6 +20,39 @@
 
 #include <exception>
 #include <optional>
+
+namespace {
+
+// --write-server-folder: the server as a server folder; what the folder could not hold is named on standard
+// error.
+int writeFolder(platform::Companion& companion, Account& account, const StatOptions& options)
+{
+    companion.progress(QStringLiteral("Serverordner wird geschrieben ..."));
+    const ServerFolderResult result =
+        writeServerFolder(account, {options.writeServerFolder, options.withMessages, options.replace},
+                          [&companion](int archives) {
+                              companion.tick(QStringLiteral("%1 Archive geschrieben").arg(archives));
+                          });
+    companion.endProgress();
+    for (const QString& note : result.notes)
+        companion.say(note);
+    switch (result.outcome) {
+    case ServerFolderResult::Outcome::Written:
+        return result.notes.isEmpty() ? statexit::kOk : statexit::kIncomplete;
+    case ServerFolderResult::Outcome::Refused:
+        companion.say(result.error + QStringLiteral(" Nichts geschrieben (--replace schreibt dennoch hinein)."));
+        return statexit::kOutput;
+    case ServerFolderResult::Outcome::ServerFailed:
+        companion.say(result.error);
+        return statexit::kServer;
+    case ServerFolderResult::Outcome::WriteFailed:
+        break;
+    }
+    companion.say(result.error);
+    return statexit::kOutput;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
@@ -61,6 +95,8 @@ int main(int argc, char* argv[])
             companion.say(QStringLiteral("Die Anmeldung am Server ergab kein Konto."));
             return statexit::kServer;
         }
+        if (!options.writeServerFolder.isEmpty())
+            return writeFolder(companion, *account, options);
         if (query) {
             // The history names the server by its archive root's path; nothing is listed or measured.
             const QString server = account->GetArchiveRoot(1)->Path().toString();

@@ -68,7 +68,15 @@ StatOptionsResult parseStatOptions(const QStringList& arguments)
             return QString();
         })
         .value(QStringLiteral("--since"), moment(QStringLiteral("--since"), DayEdge::End, o.since))
-        .value(QStringLiteral("--forget-before"), moment(QStringLiteral("--forget-before"), DayEdge::Start, o.forgetBefore));
+        .value(QStringLiteral("--forget-before"), moment(QStringLiteral("--forget-before"), DayEdge::Start, o.forgetBefore))
+        .value(QStringLiteral("--write-server-folder"), [&o](const QString& value) {
+            if (value.isEmpty())
+                return QStringLiteral("--write-server-folder braucht einen Ordner");
+            o.writeServerFolder = value;
+            return QString();
+        })
+        .flag(QStringLiteral("--with-messages"), o.withMessages)
+        .flag(QStringLiteral("--replace"), o.replace);
     result.error = line.parse(arguments);
     if (!result.error.isEmpty() || o.help)
         return result;
@@ -78,6 +86,11 @@ StatOptionsResult parseStatOptions(const QStringList& arguments)
         result.error = QStringLiteral("--record, --growth, --runs und --forget-before schließen einander aus");
     else if (o.since && !o.growth)
         result.error = QStringLiteral("--since gilt nur mit --growth");
+    else if (!o.writeServerFolder.isEmpty() && (queries > 0 || o.record || o.sub || o.types != StatTypesScope::None))
+        result.error = QStringLiteral("--write-server-folder misst nichts: nicht mit --sub, --types, --record, --growth, "
+                                      "--runs oder --forget-before");
+    else if (o.writeServerFolder.isEmpty() && (o.withMessages || o.replace))
+        result.error = QStringLiteral("--with-messages und --replace gelten nur mit --write-server-folder");
     return result;
 }
 
@@ -88,6 +101,7 @@ QString statHelpText()
         "                   [--record] [--history DATEI]\n"
         "        arvelo-stat --growth [--since DATUM|Nd] | --runs | --forget-before DATUM|Nd\n"
         "                   [--server ORDNER] [--history DATEI] [--format csv|json]\n"
+        "        arvelo-stat --write-server-folder ZIEL [--with-messages] [--replace] [--server ORDNER]\n"
         "\n"
         "Meldet sich am Server an, liest die Benutzer und misst ihre Archivordner auf der Platte,\n"
         "so wie Arvelo es im Fenster tut, und schreibt eine Zeile je Archiv auf die Standardausgabe.\n"
@@ -118,6 +132,14 @@ QString statHelpText()
         "  --runs            nichts messen: die festgehaltenen Läufe des Servers, neueste zuerst.\n"
         "  --forget-before DATUM|Nd  nichts messen: Läufe des Servers vor diesem Tag bzw. vor mehr\n"
         "                    als N Tagen löschen, nur ganze Läufe.\n"
+        "  --write-server-folder ZIEL  nichts messen: den Server, an dem das Programm angemeldet ist,\n"
+        "                    als Serverordner nach ZIEL schreiben: server.json mit allen Archiven und\n"
+        "                    Unterarchiven, dazu ein leeres shares/ für Verknüpfungen zu den Freigaben.\n"
+        "                    ZIEL muss fehlen oder leer sein.\n"
+        "  --with-messages   mit --write-server-folder: auch die Nachrichten jedes Archivs, E-Mails\n"
+        "                    und Fax-Bilder als Dateien unter messages/.\n"
+        "  --replace         mit --write-server-folder: ZIEL darf schon etwas enthalten; server.json\n"
+        "                    (mit --with-messages auch messages/) wird ersetzt, shares/ bleibt.\n"
         "  -h, --help        diese Hilfe.\n"
         "  --version         die Version.\n"
         "\n"
@@ -148,13 +170,15 @@ QString statHelpText()
         "Rückgabewerte:\n"
         "  0   gemessen und geschrieben\n"
         "  1   geschrieben, aber Angaben fehlen oder sind unvollständig: Ordner, die nicht gelesen\n"
-        "      werden konnten, und Anhangtypen, die nicht gezählt werden konnten, stehen mit Grund auf\n"
-        "      der Standardfehlerausgabe\n"
+        "      werden konnten, Anhangtypen, die nicht gezählt werden konnten, beim Serverordner\n"
+        "      ausgelassene Archive und fehlende Nachrichtendateien stehen mit Grund auf der\n"
+        "      Standardfehlerausgabe\n"
         "  2   Anmeldung fehlgeschlagen oder Fehler des Servers (Grund auf der Standardfehlerausgabe)\n"
         "  3   --growth: die Historie enthält keinen Lauf des Servers\n"
         "  4   die Historie ist nicht nutzbar (keine SQLite-Datei, fremd, neuer, beschädigt, nicht\n"
         "      beschreibbar, Platte voll); die Datei bleibt unverändert\n"
         "  64  falscher Aufruf\n"
-        "  74  die Ausgabe konnte nicht geschrieben werden\n")
+        "  74  die Ausgabe konnte nicht geschrieben werden; beim Serverordner auch: ZIEL ist nicht\n"
+        "      leer oder kein Ordner (ohne --replace); ZIEL bleibt dann, wie es war\n")
         .arg(kMaxStatThreads);
 }
