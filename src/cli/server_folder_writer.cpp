@@ -300,9 +300,9 @@ private:
 
     void flush()
     {
-        if (m_out.isEmpty())
-            return;
-        if (m_file.write(m_out) != m_out.size())
+        // Flushed and checked each time: Qt 6.4's commit() ignores a flush that fails (a full disk) and puts the
+        // empty new file in place of the old one.
+        if (m_file.write(m_out) != m_out.size() || !m_file.flush())
             cannotWrite(m_file.fileName(), m_file.errorString());
         m_out.resize(0);
     }
