@@ -43,13 +43,26 @@ TEST(StatOptions, DefaultsAndBothValueForms)
     EXPECT_EQ(twice.options.server, QStringLiteral("--odd"));
 }
 
+TEST(StatOptions, WritingAServerFolder)
+{
+    const StatOptionsResult r = parse({"--write-server-folder", "/tmp/out", "--with-messages", "--server", "s"});
+    ASSERT_TRUE(r.ok()) << r.error.toStdString();
+    EXPECT_EQ(r.options.writeServerFolder, QStringLiteral("/tmp/out"));
+    EXPECT_TRUE(r.options.withMessages);
+    EXPECT_FALSE(r.options.replace);
+    EXPECT_TRUE(parse({"--replace", "--write-server-folder=o"}).options.replace);
+}
+
 TEST(StatOptions, BadUsageIsRefusedWithAReason)
 {
     const std::vector<std::vector<const char*>> bad = {
         {"--threads"}, {"--threads", "0"}, {"--threads", "-1"}, {"--threads", "257"}, {"--threads", "abc"},
         {"--threads", "7x"}, {"--threads", " 7"}, {"--threads="}, {"--format", "xml"}, {"--format", "JSON"},
         {"--format"}, {"--sub=1"}, {"--server"}, {"--server="}, {"--server", ""}, {"extra"}, {"--unknown"},
-        {"-x"}, {"--sub", "-"}};
+        {"-x"}, {"--sub", "-"}, {"--write-server-folder"}, {"--write-server-folder="},
+        {"--with-messages"}, {"--replace", "--sub"}, {"--write-server-folder", "d", "--sub"},
+        {"--write-server-folder", "d", "--types"}, {"--write-server-folder", "d", "--record"},
+        {"--write-server-folder", "d", "--growth"}, {"--write-server-folder", "d", "--with-messages=1"}};
     for (const auto& args : bad) {
         QStringList list;
         for (const char* a : args)
