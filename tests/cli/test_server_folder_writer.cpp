@@ -48,17 +48,22 @@ std::shared_ptr<Account> logOn(const QString& folder)
     return api->Logon({}, {}, {}, {}, {}, QStringLiteral("AUTH"));
 }
 
-// A demo server with sub-archives and messages of every kind, built once for the whole test program.
+// A demo server with sub-archives and messages of every kind.
+void buildDemo(const QString& folder)
+{
+    demo::DemoOptions options;
+    options.users = 5;
+    options.seed = 7;
+    demo::buildDemoServer(folder, options);
+}
+
+// The same, built once for the tests that leave it as it is.
 const QString& demoServer()
 {
     static QTemporaryDir dir;
     static const QString folder = [] {
-        const QString f = dir.filePath(QStringLiteral("demo"));
-        demo::DemoOptions options;
-        options.users = 5;
-        options.seed = 7;
-        demo::buildDemoServer(f, options);
-        return f;
+        buildDemo(dir.filePath(QStringLiteral("demo")));
+        return dir.filePath(QStringLiteral("demo"));
     }();
     return folder;
 }
@@ -155,7 +160,7 @@ TEST(ServerFolderWriter, AMessageFileThatCannotBeHadIsNamedAndItsEntryKept)
 {
     QTemporaryDir tmp;
     const QString copy = tmp.filePath(QStringLiteral("demo"));
-    ASSERT_EQ(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), demoServer(), copy}), 0);
+    buildDemo(copy);
     const standin::ServerJson json = readBack(copy);
     QString eml, fax;
     for (const standin::ServerJsonArchive& a : json.archives)
