@@ -16,6 +16,7 @@
 #include "server/udavid_api.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <exception>
@@ -40,7 +41,10 @@ int writeFolder(platform::Companion& companion, Account& account, const StatOpti
     case ServerFolderResult::Outcome::Written:
         return result.notes.isEmpty() ? statexit::kOk : statexit::kIncomplete;
     case ServerFolderResult::Outcome::Refused:
-        companion.say(result.error + QStringLiteral(" Nichts geschrieben (--replace schreibt dennoch hinein)."));
+        // A folder in use may be written over on request; no option makes a pipe or a file a server folder.
+        companion.say(result.error + (!options.replace && QFileInfo(options.writeServerFolder).isDir()
+                                          ? QStringLiteral(" Nichts geschrieben (--replace schreibt dennoch hinein).")
+                                          : QStringLiteral(" Nichts geschrieben.")));
         return statexit::kOutput;
     case ServerFolderResult::Outcome::ServerFailed:
         companion.say(result.error);

@@ -178,7 +178,7 @@ QString statHelpText()
         "  4   die Historie ist nicht nutzbar (keine SQLite-Datei, fremd, neuer, beschädigt, nicht\n"
         "      beschreibbar, Platte voll); die Datei bleibt unverändert\n"
         "  64  falscher Aufruf\n"
-        "  74  die Ausgabe konnte nicht geschrieben werden; beim Serverordner auch: ZIEL ist nicht\n"
-        "      leer oder kein Ordner (ohne --replace); ZIEL bleibt dann, wie es war\n")
+        "  74  die Ausgabe konnte nicht geschrieben werden; beim Serverordner auch: ZIEL ist kein\n"
+        "      Ordner oder (ohne --replace) nicht leer; ZIEL bleibt dann, wie es war\n")
         .arg(kMaxStatThreads);
 }
