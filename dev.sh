@@ -7,8 +7,9 @@
 #   bash dev.sh package  builds, then makes arvelo_<version>_amd64.deb here with CPack and checks it with lintian
 #   bash dev.sh setup  only installs the Debian packages
 #   bash dev.sh check-windows  compiles every source file with the MinGW-w64 cross compiler (syntax only)
-#   bash dev.sh windows  cross-builds for Windows and runs the tests under Wine (tools/windows.sh; long on
-#                        first use: it builds Qt base for Windows into a cache folder)
+#   bash dev.sh windows  cross-builds for 64-bit and 32-bit Windows and runs the tests under Wine
+#                        (tools/windows.sh; ARCH=x86_64 or ARCH=i686 for one of them; long on first use: it
+#                        builds Qt base for Windows into a cache folder per flavour)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -29,11 +30,13 @@ PACKAGES=(
 
 # Only for check-windows.
 WINDOWS_CHECK_PACKAGES=(g++-mingw-w64-x86-64-posix)
-# What only the Windows build needs (tools/windows.sh): MinGW-w64, Wine with an X server of its own for the
-# tests, and what fetches and prepares Debian's sources.
+# What only the Windows build needs (tools/windows.sh): MinGW-w64 for both flavours, Wine with an X server of
+# its own for the tests, and what fetches and prepares Debian's sources. The 32-bit Wine loader comes from
+# Debian's i386 architecture (windows_architecture adds it).
 WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 xvfb dpkg-dev tcl xz-utils
 )
+WINDOWS_32_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix wine32:i386)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -53,6 +56,14 @@ install_missing() {
 
 setup() {
   install_missing "${PACKAGES[@]}"
+}
+
+# The i386 architecture, for wine32:i386; "apt-get update" follows in install_missing.
+windows_architecture() {
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "Adding the i386 architecture (32-bit Wine)"
+    as_root dpkg --add-architecture i386
+  fi
 }
 
 # The Windows branches (#ifdef _WIN32) are never built here: the cross compiler, which defines _WIN32, checks
@@ -154,7 +165,13 @@ case "${1:-}" in
     ;;
   windows)
     shift
-    install_missing "${PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
+    export ARCH="${ARCH:-both}"
+    windows=("${WINDOWS_PACKAGES[@]}")
+    if [ "$ARCH" != x86_64 ]; then
+      windows_architecture
+      windows+=("${WINDOWS_32_PACKAGES[@]}")
+    fi
+    install_missing "${PACKAGES[@]}" "${windows[@]}"
     exec bash tools/windows.sh "$@"
     ;;
   *)

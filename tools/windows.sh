@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # The Windows build ("bash dev.sh windows"): builds, once per machine, Qt base, zlib, libzip, SQLite and
-# GoogleTest for 64-bit Windows with MinGW-w64 from Debian's sources, then cross-builds Arvelo into
-# build-windows with cmake/mingw-w64.cmake and runs its tests under Wine through ctest.
+# GoogleTest for Windows with MinGW-w64 from Debian's sources, then cross-builds Arvelo with
+# cmake/mingw-w64*.cmake and runs its tests under Wine through ctest.
 #
-# What is built once lives in the cache folder, outside the checkout:
-#   ${ARVELO_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/arvelo-windows}
+# Two flavours, chosen by ARCH (default x86_64; "both" builds and tests one after the other):
+#   ARCH=x86_64  64-bit Windows, build folder build-windows, Wine's 64-bit loader
+#   ARCH=i686    32-bit Windows, build folder build-windows-32, a 32-bit Wine prefix and loader; a 32-bit
+#                program is what loads a 32-bit in-process COM component
+# What is built once lives in a cache folder per flavour, outside the checkout:
+#   ${ARVELO_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/arvelo-windows}        (x86_64)
+#   ${ARVELO_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/arvelo-windows}-i686   (i686)
 # Each stage leaves a mark there when it is done (done/<stage>) and is skipped on the next run, so an
 # interrupted run continues where it stopped. To build a stage again remove its mark (and its work folder,
 # work/<stage>); to start from nothing remove the whole cache folder:
@@ -14,24 +19,57 @@
 #   bash tools/windows.sh libs      only the libraries
 #   bash tools/windows.sh build     libraries and Arvelo, no tests
 #   bash tools/windows.sh test      ctest under Wine on what is built (ctest arguments may follow)
-#   bash tools/windows.sh compare   arvelo-stat.exe under Wine against the Linux build on a generated server
-# The folder for Windows machines is build-windows/Arvelo.
+#   bash tools/windows.sh compare   arvelo-stat.exe under Wine against the Linux build on a generated server,
+#                                   through the server folder and through the test COM component
+# The folder for Windows machines is build-windows/Arvelo (build-windows-32/Arvelo for 32-bit).
 #
 # "bash dev.sh windows" first installs the packages it needs (dev.sh's WINDOWS_PACKAGES).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SOURCE=$PWD
 
+ARCH=${ARCH:-x86_64}
+if [ "$ARCH" = both ]; then
+  rc=0
+  for ARCH in x86_64 i686; do
+    echo "===== $ARCH"
+    ARCH=$ARCH bash "$0" "$@" || { rc=$?; echo "===== $ARCH failed (exit $rc)"; }
+  done
+  exit $rc
+fi
+
 CACHE=${ARVELO_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/arvelo-windows}
+BUILD=${ARVELO_WINDOWS_BUILD:-$SOURCE/build-windows}
+case "$ARCH" in
+  x86_64)
+    MINGW=x86_64-w64-mingw32
+    TOOLCHAIN=mingw-w64.cmake
+    LIBGCC=libgcc_s_seh-1.dll
+    WINE=/usr/lib/wine/wine64
+    ;;
+  i686)
+    MINGW=i686-w64-mingw32
+    TOOLCHAIN=mingw-w64-i686.cmake
+    LIBGCC=libgcc_s_dw2-1.dll
+    WINE=/usr/lib/wine/wine
+    CACHE=$CACHE-i686
+    BUILD=$BUILD-32
+    # Only read when the prefix is made.
+    export WINEARCH=win32
+    ;;
+  *)
+    echo "ARCH is x86_64, i686 or both, not $ARCH" >&2
+    exit 64
+    ;;
+esac
 PREFIX=$CACHE/prefix  # zlib, SQLite, libzip, GoogleTest
 QT=$CACHE/qt
-BUILD=${ARVELO_WINDOWS_BUILD:-$SOURCE/build-windows}
 JOBS=${ARVELO_WINDOWS_JOBS:-2}
-MINGW=x86_64-w64-mingw32
 export WINEPREFIX=$CACHE/wine
-export WINEDEBUG=-all
+# Wine's own messages are off but for the loader's errors: a program whose DLLs cannot be loaded ends at
+# once (exit code 53) and would otherwise not say why.
+export WINEDEBUG=-all,err+module
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 # The long builds give way to everything else on the machine.
 NICE=(nice -n 19)
@@ -104,17 +142,17 @@ fetch_sources() {
   (cd "$CACHE/src" && apt-get source -qq qt6-base zlib libzip sqlite3)
 }
 
-# Our toolchain file, copied into the cache so the Qt built with it does not point into a checkout.
+# Our toolchain files, copied into the cache so the Qt built with them does not point into a checkout.
 toolchain() {
   mkdir -p "$CACHE"
-  cp "$SOURCE/cmake/mingw-w64.cmake" "$CACHE/mingw-w64.cmake"
+  cp "$SOURCE"/cmake/mingw-w64*.cmake "$CACHE/"
 }
 
 cmake_windows() {  # cmake_windows NAME SOURCE_DIR [options...]: configure, build, install into PREFIX
   local name=$1 src=$2
   shift 2
   "${NICE[@]}" cmake -S "$src" -B "$CACHE/work/$name" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$CACHE/mingw-w64.cmake" -DARVELO_WINDOWS_ROOTS="$PREFIX" \
+    -DCMAKE_TOOLCHAIN_FILE="$CACHE/$TOOLCHAIN" -DARVELO_WINDOWS_ROOTS="$PREFIX" \
     -DCMAKE_INSTALL_PREFIX="$PREFIX" "$@"
   "${NICE[@]}" cmake --build "$CACHE/work/$name" -j "$JOBS"
   cmake --install "$CACHE/work/$name"
@@ -177,7 +215,7 @@ configure_qt() {
     -sql-sqlite -system-sqlite -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz \
     -- -G Ninja -DFEATURE_tabletevent=OFF \
     -DQt6HostInfo_DIR=/usr/lib/x86_64-linux-gnu/cmake/Qt6HostInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$CACHE/mingw-w64.cmake" -DARVELO_WINDOWS_ROOTS="$PREFIX" \
+    -DCMAKE_TOOLCHAIN_FILE="$CACHE/$TOOLCHAIN" -DARVELO_WINDOWS_ROOTS="$PREFIX" \
     -DSQLite3_INCLUDE_DIR="$PREFIX/include" -DSQLite3_LIBRARY="$PREFIX/lib/libsqlite3.dll.a")
 }
 
@@ -201,7 +239,7 @@ deploy_runtime() {
   fi
   gcc_dir=$(dirname "$($MINGW-g++-posix -print-libgcc-file-name)")
   mkdir -p "$dir"
-  cp -u "$gcc_dir/libstdc++-6.dll" "$gcc_dir/libgcc_s_seh-1.dll" "/usr/$MINGW/lib/libwinpthread-1.dll" \
+  cp -u "$gcc_dir/libstdc++-6.dll" "$gcc_dir/$LIBGCC" "/usr/$MINGW/lib/libwinpthread-1.dll" \
     "$PREFIX"/bin/*.dll "$dir/"
   for dll in "${dlls[@]}"; do cp -u "$QT/bin/$dll.dll" "$dir/"; done
   for plugin in "${plugins[@]}"; do
@@ -215,7 +253,7 @@ build_arvelo() {
   export PKG_CONFIG_LIBDIR=$PREFIX/lib/pkgconfig PKG_CONFIG_PATH=
   cmake -S "$SOURCE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$QT/lib/cmake/Qt6/qt.toolchain.cmake" \
-    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$SOURCE/cmake/mingw-w64.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$SOURCE/cmake/$TOOLCHAIN" \
     -DARVELO_WINDOWS_ROOTS="$QT;$PREFIX" -DARVELO_BUILD_BENCHMARKS=OFF \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE" \
     >/dev/null
@@ -244,6 +282,10 @@ with_x() {
   "$WINESERVER" -k 2>/dev/null || true
   wine_ready
   DISPLAY=":$display" "$WINE" wineboot >/dev/null 2>&1 || true
+  # A program that crashes starts Wine's debugger, whose dialog in an X server waits for a click that never
+  # comes: the crash would look like a hang until ctest's timeout. Without the dialog the debugger prints
+  # the backtrace and the program ends at once.
+  "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
   DISPLAY=":$display" "$@" || rc=$?
   "$WINESERVER" -k 2>/dev/null || true
   kill "$xvfb" 2>/dev/null
@@ -266,25 +308,57 @@ user_folder() {
   echo "Folder for Windows: $dir ($(du -sh "$dir" | cut -f1), $(find "$dir" -type f | wc -l) files)"
 }
 
+# A Linux path as Wine's programs see it (drive Z: is the root).
+windows_path() {
+  local path=$1
+  echo "Z:${path//\//\\}"
+}
+
+# Registers (or with /u removes) the test COM component (tests/windows) in the flavour's Wine prefix, so
+# that a program without a server folder finds it by its ProgID. It stays registered only while it is used,
+# as in the tests: a program that should read a server folder must not reach it by chance.
+register_component() {
+  local dll=$BUILD/bin/arvelo-test-server.dll
+  "$WINE" regsvr32 /s "$@" "$(windows_path "$dll")" || { echo "regsvr32 $* $dll failed" >&2; return 1; }
+}
+
+# Runs a program of the build under Wine through the test COM component: no server folder named, the
+# component serving the server folder SERVER, its UNC paths mapped below SERVER/shares. The component's
+# count of live objects at its unloading goes to the file LIVE.
+#   via_component SERVER LIVE PROGRAM [arguments...]
+via_component() {
+  local server=$1 live=$2 program=$3
+  shift 3
+  rm -f "$live"
+  env -u TZ -u ARVELO_SERVER ARVELO_TEST_SERVER="$(windows_path "$server")" \
+    ARVELO_UNC_ROOT="$(windows_path "$server/shares")" ARVELO_TEST_LIVE_REPORT="$(windows_path "$live")" \
+    "$WINE" "$BUILD/bin/$program" "$@"
+}
+
+# What the component left alive when the program ended: "0", or why not.
+live_objects() {
+  if [ ! -f "$1" ]; then
+    echo "no report (the component was not loaded)"
+  else
+    tr -d '\r\n' <"$1"
+  fi
+}
+
 # arvelo-stat.exe under Wine against the Linux build on one generated server: the same exit code and the same
 # output, byte for byte. With --types, the spelling a type is shown in and the order of types of equal count
 # are those of the first name met, so they follow the order in which each system lists a folder; there the
 # types are compared with their keys' case folded. Both run in the machine's own time zone.
+# Then the COM leg: arvelo-stat.exe through the test component on the same server gives what it gives
+# through the server folder, byte for byte, and leaves no object of the component alive.
 compare_stat() {
-  local linux=$SOURCE/build/bin work rc=0 args linux_rc windows_rc
-  if [ ! -x "$linux/arvelo-stat" ] || [ ! -x "$linux/arvelo-demo-server" ]; then
-    (cd "$SOURCE" && cmake --preset default >/dev/null && cmake --build --preset default --target arvelo-stat \
-      arvelo-demo-server >/dev/null)
-  fi
-  work=$(mktemp -d)
-  "$linux/arvelo-demo-server" --out "$work/server" --seed 11 --users 300 >/dev/null
+  local work=$1 rc=0 args linux_rc windows_rc com_rc live
   for args in "" "--sub" "--sub --threads 1 --format json" "--sub --threads 32 --types --format json"; do
-    linux_rc=0 windows_rc=0
+    linux_rc=0 windows_rc=0 com_rc=0
     # shellcheck disable=SC2086  # the options are meant to split
-    env -u TZ "$linux/arvelo-stat" --server "$work/server" $args >"$work/linux" || linux_rc=$?
+    env -u TZ "$LINUX/arvelo-stat" --server "$work/server" $args >"$work/linux" || linux_rc=$?
     # shellcheck disable=SC2086
-    env -u TZ "$WINE" "$BUILD/bin/arvelo-stat.exe" --server "Z:${work//\//\\}\\server" $args >"$work/windows" \
-      || windows_rc=$?
+    env -u TZ "$WINE" "$BUILD/bin/arvelo-stat.exe" --server "$(windows_path "$work/server")" $args \
+      >"$work/windows" || windows_rc=$?
     if [ "$linux_rc" = "$windows_rc" ] && python3 - "$work/linux" "$work/windows" <<'EOT'
 import json, sys
 a, b = (open(p, "rb").read() for p in sys.argv[1:3])
@@ -306,14 +380,116 @@ EOT
       diff "$work/linux" "$work/windows" | head -n 20 || true
       rc=1
     fi
+    [ "$COM" = yes ] || continue
+    # shellcheck disable=SC2086
+    via_component "$work/server" "$work/live" arvelo-stat.exe $args >"$work/com" 2>"$work/com.err" || com_rc=$?
+    live=$(live_objects "$work/live")
+    if [ "$com_rc" = "$windows_rc" ] && cmp -s "$work/windows" "$work/com" && [ "$live" = 0 ]; then
+      echo "same through COM: arvelo-stat ${args:-(no options)}: exit $com_rc, $(wc -l <"$work/com") lines," \
+        "0 objects left"
+    else
+      echo "NOT the same through COM: arvelo-stat ${args:-(no options)} (exit $windows_rc through the folder," \
+        "$com_rc through COM; objects left: $live):"
+      diff "$work/windows" "$work/com" | head -n 10 || true
+      head -n 5 "$work/com.err"
+      rc=1
+    fi
   done
+  return $rc
+}
+
+# arvelo-export.exe through the test component and through the server folder, on the user archive with the
+# most messages in its tree: the same exit code and summary, the same files byte for byte, and a ZIP with the
+# same entries (names and contents). Both write to the same folder one after the other, as the summary and
+# the ZIP's entry names hold its path.
+compare_export() {
+  local work=$1 archive rc=0 folder_rc=0 com_rc=0 live
+  archive=$(python3 - "$work/server/server.json" <<'EOT'
+import json, sys
+def count(a):
+    return len(a.get("messages", [])) + sum(count(s) for s in a.get("subArchives", []))
+users = json.load(open(sys.argv[1], encoding="utf-8-sig"))["archiveRoot"]["subArchives"]
+print(max(users, key=count)["path"])
+EOT
+)
+  local out
+  out=$(windows_path "$work/out")
+  local args=(--archive "$archive" --out "$out" --sub --types mail,link,fax --zip)
+  rm -rf "$work/out"
+  "$WINE" "$BUILD/bin/arvelo-export.exe" --server "$(windows_path "$work/server")" "${args[@]}" \
+    >"$work/export-folder.txt" 2>/dev/null || folder_rc=$?
+  mv "$work/out" "$work/out-folder"
+  via_component "$work/server" "$work/live" arvelo-export.exe "${args[@]}" >"$work/export-com.txt" \
+    2>"$work/export-com.err" || com_rc=$?
+  live=$(live_objects "$work/live")
+  mv "$work/out" "$work/out-com" 2>/dev/null || mkdir -p "$work/out-com"
+  if [ "$folder_rc" = "$com_rc" ] && cmp -s "$work/export-folder.txt" "$work/export-com.txt" && [ "$live" = 0 ] \
+    && python3 - "$work/out-folder" "$work/out-com" <<'EOT'
+import os, sys, zipfile
+def tree(root):
+    files = {}
+    for folder, _, names in os.walk(root):
+        for n in names:
+            p = os.path.join(folder, n)
+            rel = os.path.relpath(p, root)
+            if n == "EML-Export.zip":
+                with zipfile.ZipFile(p) as z:
+                    files[rel] = sorted((i.filename, z.read(i)) for i in z.infolist())
+            else:
+                files[rel] = open(p, "rb").read()
+    return files
+a, b = (tree(r) for r in sys.argv[1:3])
+if a != b:
+    for k in sorted(set(a) | set(b)):
+        if a.get(k) != b.get(k):
+            print("  differs:", k)
+    sys.exit(1)
+print(len(a) - 1, "files and a ZIP of", len(a.get("EML-Export.zip", [])), "entries")
+EOT
+  then
+    echo "same through COM: arvelo-export --sub --types mail,link,fax --zip of $archive:" \
+      "$(head -n 1 "$work/export-com.txt"), 0 objects left"
+  else
+    echo "NOT the same through COM: arvelo-export of $archive (exit $folder_rc through the folder, $com_rc" \
+      "through COM; objects left: $live):"
+    diff "$work/export-folder.txt" "$work/export-com.txt" | head -n 10 || true
+    head -n 5 "$work/export-com.err"
+    rc=1
+  fi
+  return $rc
+}
+
+# The comparisons on one generated server. The COM leg runs where the test component is built.
+compare() {
+  local work rc=0
+  LINUX=$SOURCE/build/bin
+  if [ ! -x "$LINUX/arvelo-stat" ] || [ ! -x "$LINUX/arvelo-demo-server" ]; then
+    (cd "$SOURCE" && cmake --preset default >/dev/null && cmake --build --preset default --target arvelo-stat \
+      arvelo-demo-server >/dev/null)
+  fi
+  COM=no
+  if [ -f "$BUILD/bin/arvelo-test-server.dll" ]; then
+    COM=yes
+  else
+    echo "no test COM component in $BUILD/bin: the COM leg is left out"
+  fi
+  work=$(mktemp -d)
+  "$LINUX/arvelo-demo-server" --out "$work/server" --seed 11 --users 300 >/dev/null
+  if [ "$COM" = yes ]; then
+    register_component || COM=no rc=1
+  fi
+  compare_stat "$work" || rc=$?
+  if [ "$COM" = yes ]; then
+    compare_export "$work" || rc=$?
+    register_component /u || rc=$?
+  fi
   rm -rf "$work"
   return $rc
 }
 
 summary() {
   echo
-  echo "Times (cache: $CACHE):"
+  echo "Times ($ARCH, cache: $CACHE):"
   for t in "${TIMES[@]}"; do echo "  $t"; done
 }
 trap summary EXIT
@@ -338,7 +514,7 @@ case "${1:-all}" in
     timed folder user_folder
     ;;
   compare)
-    timed compare with_x compare_stat
+    timed compare with_x compare
     ;;
   test)
     shift
@@ -350,7 +526,7 @@ case "${1:-all}" in
     timed folder user_folder
     rc=0
     timed tests run_tests || rc=$?
-    timed compare with_x compare_stat || rc=$?
+    timed compare with_x compare || rc=$?
     exit $rc
     ;;
   *)
