@@ -418,13 +418,14 @@ EOT
   rm -rf "$work/out"
   "$WINE" "$BUILD/bin/arvelo-export.exe" --server "$(windows_path "$work/server")" "${args[@]}" \
     >"$work/export-folder.txt" 2>/dev/null || folder_rc=$?
-  mv "$work/out" "$work/out-folder"
+  mv "$work/out" "$work/out-folder" 2>/dev/null || mkdir -p "$work/out-folder"
   via_component "$work/server" "$work/live" arvelo-export.exe "${args[@]}" >"$work/export-com.txt" \
     2>"$work/export-com.err" || com_rc=$?
   live=$(live_objects "$work/live")
   mv "$work/out" "$work/out-com" 2>/dev/null || mkdir -p "$work/out-com"
+  local same=no files=""
   if [ "$folder_rc" = "$com_rc" ] && cmp -s "$work/export-folder.txt" "$work/export-com.txt" && [ "$live" = 0 ] \
-    && python3 - "$work/out-folder" "$work/out-com" <<'EOT'
+    && files=$(python3 - "$work/out-folder" "$work/out-com" <<'EOT'
 import os, sys, zipfile
 def tree(root):
     files = {}
@@ -432,7 +433,7 @@ def tree(root):
         for n in names:
             p = os.path.join(folder, n)
             rel = os.path.relpath(p, root)
-            if n == "EML-Export.zip":
+            if rel == "EML-Export.zip":
                 with zipfile.ZipFile(p) as z:
                     files[rel] = sorted((i.filename, z.read(i)) for i in z.infolist())
             else:
@@ -444,14 +445,18 @@ if a != b:
         if a.get(k) != b.get(k):
             print("  differs:", k)
     sys.exit(1)
-print(len(a) - 1, "files and a ZIP of", len(a.get("EML-Export.zip", [])), "entries")
+zipped = a.pop("EML-Export.zip", [])
+print(f"{len(a)} files, a ZIP of {len(zipped)} entries")
 EOT
-  then
-    echo "same through COM: arvelo-export --sub --types mail,link,fax --zip of $archive:" \
-      "$(head -n 1 "$work/export-com.txt"), 0 objects left"
+); then
+    same=yes
+  fi
+  if [ $same = yes ]; then
+    echo "same through COM: arvelo-export --sub --types mail,link,fax --zip of $archive: $files, 0 objects left"
   else
     echo "NOT the same through COM: arvelo-export of $archive (exit $folder_rc through the folder, $com_rc" \
       "through COM; objects left: $live):"
+    [ -z "$files" ] || echo "$files"
     diff "$work/export-folder.txt" "$work/export-com.txt" | head -n 10 || true
     head -n 5 "$work/export-com.err"
     rc=1
