@@ -36,6 +36,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -100,6 +101,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     m_anchors.add(ui->Chart1, Anchors::Right | Anchors::Bottom);
     m_anchors.add(ui->Bar, Anchors::Left | Anchors::Right | Anchors::Bottom);
     m_anchors.add(ui->StatusBar1, Anchors::Left | Anchors::Right | Anchors::Bottom);
+    lblServer = new QLabel(ui->StatusBar1);
+    lblServer->setObjectName(QStringLiteral("lblServer"));
+    lblServer->setAccessibleName(QStringLiteral("Server"));
+    ui->StatusBar1->addPermanentWidget(lblServer);
 
     connect(ui->Starten, &QPushButton::clicked, this, [this] { guarded([this] { StartenClick(); }); });
     connect(ui->Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
@@ -268,9 +273,16 @@ void TForm1::LoadUsers()
     } enableRun {this};
 
     const int generation = m_loadGeneration;
-    oAccount = LogonAccount();
-    if (!oAccount)
-        throw ServerError(QStringLiteral("Die Anmeldung am Server ergab kein Konto."));
+    LogonReport logon;
+    lblServer->clear();
+    oAccount = LogonAccount(&logon);
+    if (!oAccount) {
+        QString why = QStringLiteral("Die Anmeldung am Server ergab kein Konto.");
+        if (!logon.failure.isEmpty())
+            why += QLatin1Char('\n') + logon.failure;
+        throw ServerError(why);
+    }
+    lblServer->setText(logon.server);
 
     const std::shared_ptr<ArchiveFolder> archiveRoot = oAccount->GetArchiveRoot(1);
     m_serverRoot = archiveRoot->Path().toString();

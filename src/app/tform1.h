@@ -12,6 +12,7 @@
 class Account;
 class GrowthLine;
 class HistoryRecorder;
+class QLabel;
 class QPushButton;
 class ServerTypeScan;
 class ArchiveTableModel;
@@ -139,6 +140,7 @@ private:
     QPointer<TEMLExport> m_emlExport;
     Anchors m_anchors;
     std::shared_ptr<Account> oAccount;
+    QLabel* lblServer = nullptr;  // which server the window is logged on to, at the status bar's right end
     QString m_serverRoot;  // the archive root's path as the server gives it: the history's name for the server
     std::unique_ptr<history::HistoryDatabase> m_history;
     bool m_historyTried = false;

@@ -94,11 +94,16 @@ int main(int argc, char* argv[])
     StatListing listing;
     try {
         companion.progress(QStringLiteral("Anmeldung am Server ..."));
-        const std::shared_ptr<Account> account = LogonAccount();
+        LogonReport logon;
+        const std::shared_ptr<Account> account = LogonAccount(&logon);
         if (!account) {
             companion.say(QStringLiteral("Die Anmeldung am Server ergab kein Konto."));
+            if (!logon.failure.isEmpty())
+                companion.say(logon.failure);
             return statexit::kServer;
         }
+        if (options.verbose)
+            companion.say(QStringLiteral("Angemeldet: %1").arg(logon.server));
         if (!options.writeServerFolder.isEmpty())
             return writeFolder(companion, *account, options);
         if (query) {

@@ -15,6 +15,7 @@ StatOptionsResult parseStatOptions(const QStringList& arguments)
     line.alone({QStringLiteral("--help"), QStringLiteral("-h")}, o.help)
         .alone({QStringLiteral("--version")}, o.version)
         .flag(QStringLiteral("--sub"), o.sub)
+        .flag(QStringLiteral("--verbose"), o.verbose)
         .optionalValue(QStringLiteral("--types"), [&o](const std::optional<QString>& value) {
             if (!value)
                 o.types = StatTypesScope::Tree;
@@ -98,7 +99,7 @@ QString statHelpText()
 {
     return QStringLiteral(
         "Aufruf: arvelo-stat [--server ORDNER] [--threads N] [--sub] [--types[=top]] [--format csv|json]\n"
-        "                   [--record] [--history DATEI]\n"
+        "                   [--record] [--history DATEI] [--verbose]\n"
         "        arvelo-stat --growth [--since DATUM|Nd] | --runs | --forget-before DATUM|Nd\n"
         "                   [--server ORDNER] [--history DATEI] [--format csv|json]\n"
         "        arvelo-stat --write-server-folder ZIEL [--with-messages] [--replace] [--server ORDNER]\n"
@@ -107,8 +108,11 @@ QString statHelpText()
         "so wie Arvelo es im Fenster tut, und schreibt eine Zeile je Archiv auf die Standardausgabe.\n"
         "\n"
         "Optionen:\n"
-        "  --server ORDNER   Serverordner (mit server.json). Ohne die Option: ARVELO_SERVER,\n"
-        "                    sonst der Ordner demo-server neben dem Programm, wie im Fenster.\n"
+        "  --server ORDNER   Serverordner (mit server.json). Ohne die Option: ARVELO_SERVER; sonst\n"
+        "                    unter Windows die Server-Komponente (DVOBJAPILib.DvISEAPI), wo sie\n"
+        "                    registriert ist; sonst der Ordner demo-server neben dem Programm, wie\n"
+        "                    im Fenster.\n"
+        "  --verbose         auf der Standardfehlerausgabe sagen, an welchem Server angemeldet wurde.\n"
         "  --threads N       höchstens N Durchläufe gleichzeitig, 1 bis %1 (Vorgabe 7); freie\n"
         "                    Plätze helfen den Archiven, die noch gemessen werden.\n"
         "  --sub             auch alle Unterarchive auf jeder Ebene, jedes direkt nach seinem\n"

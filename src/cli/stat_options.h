@@ -30,6 +30,7 @@ struct StatOptions {
     QString writeServerFolder; // write a server folder of the server here instead of measuring
     bool withMessages = false; // with writeServerFolder: the messages and their files too
     bool replace = false;      // with writeServerFolder: the folder may hold a server folder already
+    bool verbose = false;      // say on standard error which server the program logged on to
     bool help = false;
     bool version = false;
 };

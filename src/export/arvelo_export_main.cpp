@@ -87,16 +87,21 @@ int main(int argc, char* argv[])
         setApiFactory([folder] { return standin::createStandinApi(folder); });
     }
     std::shared_ptr<Account> account;
+    LogonReport logon;
     try {
-        account = LogonAccount();
+        account = LogonAccount(&logon);
     } catch (const ServerError& e) {
         companion.say(QStringLiteral("Anmeldung am Server fehlgeschlagen: %1").arg(e.reason()));
         return exportexit::kServer;
     }
     if (!account) {
         companion.say(QStringLiteral("Die Anmeldung am Server ergab kein Konto."));
+        if (!logon.failure.isEmpty())
+            companion.say(logon.failure);
         return exportexit::kServer;
     }
+    if (options.verbose)
+        companion.say(QStringLiteral("Angemeldet: %1").arg(logon.server));
 
     ProgressObserver observer(options, companion);
     const ExportOutcome outcome = runExport(*account, request, observer);

@@ -27,6 +27,7 @@ ExportCliParse parseExportOptions(const QStringList& arguments)
         .flag(QStringLiteral("--sub"), o.sub)
         .flag(QStringLiteral("--display-names"), o.displayNames)
         .flag(QStringLiteral("--zip"), o.zip)
+        .flag(QStringLiteral("--verbose"), o.verbose)
         .text(QStringLiteral("--server"), o.server)
         .text(QStringLiteral("--archive"), o.archive)
         .text(QStringLiteral("--out"), o.out)
@@ -82,20 +83,23 @@ QString exportHelpText()
     return QStringLiteral(
         "Aufruf: arvelo-export --archive PFAD --out VERZEICHNIS [--server VERZEICHNIS] [--sub]\n"
         "                      [--display-names] [--types mail,link,fax] [--zip]\n"
-        "                      [--password-env NAME | --password-file DATEI]\n"
+        "                      [--password-env NAME | --password-file DATEI] [--verbose]\n"
         "\n"
         "Exportiert die Nachrichten eines Archivs wie der Nachrichten-Export des Fensters: E-Mails als\n"
         ".eml, Links als .url, Faxe als .tif, auf Wunsch mit Unterarchiven und als eine ZIP-Datei.\n"
         "\n"
         "  --archive PFAD        das Archiv, wie der Server es nennt (SRV01:DAVID\\ARCHIVE\\USER\\00A10037)\n"
         "  --out VERZEICHNIS     das Exportverzeichnis; es wird angelegt, wenn es fehlt\n"
-        "  --server VERZEICHNIS  Serverordner; sonst ARVELO_SERVER, sonst demo-server neben dem Programm\n"
+        "  --server VERZEICHNIS  Serverordner; sonst ARVELO_SERVER; sonst unter Windows die Server-Komponente\n"
+        "                        (DVOBJAPILib.DvISEAPI), wo sie registriert ist; sonst demo-server neben\n"
+        "                        dem Programm\n"
         "  --sub                 Unterarchive einbeziehen (in Unterordnern, auf jeder Ebene)\n"
         "  --display-names       Unterordner nach dem angezeigten Namen statt nach der Position benennen\n"
         "  --types LISTE         Nachrichtentypen, durch Komma getrennt: mail, link, fax (Vorgabe: mail,link)\n"
         "  --zip                 zusätzlich EML-Export.zip, die Dateien liegen dann in Export-Dateien/\n"
         "  --password-env NAME   ZIP-Passwort aus der Umgebungsvariablen NAME\n"
         "  --password-file DATEI ZIP-Passwort aus der ersten Zeile der Datei (UTF-8)\n"
+        "  --verbose             auf der Standardfehlerausgabe sagen, an welchem Server angemeldet wurde\n"
         "  -h, --help            dieser Text\n"
         "  --version             die Version\n"
         "\n"

@@ -22,6 +22,7 @@ struct ExportCliOptions {
     bool zip = false;
     QString passwordEnv;   // the name of an environment variable holding the password
     QString passwordFile;  // a file whose first line is the password
+    bool verbose = false;  // say on standard error which server the program logged on to
     bool help = false;
     bool version = false;
 };
