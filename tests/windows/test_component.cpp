@@ -19,7 +19,8 @@
 #include <wrl/client.h>
 
 #include <algorithm>
-#include <functional>
+#include <optional>
+#include <string>
 #include <stdexcept>
 #include <vector>
 
@@ -176,7 +177,8 @@ void walkCom(IDispatch* folder, const QString& indent, QStringList& lines)
         const Var key = get(entry.Get(), L"Key");
         const Var kind = get(entry.Get(), L"Kind");
         const ComPtr<IDispatch> mail = child(folder, L"GetMailItem", {key, 34L});
-        const QString types = kind.type() == VT_I2 && key.type() == VT_BSTR ? QStringLiteral("I2, BSTR") : QStringLiteral("?");
+        const QString types =
+            kind.type() == VT_I2 && key.type() == VT_BSTR ? QStringLiteral("I2, BSTR") : QStringLiteral("?");
         QString line = indent + QStringLiteral("  %1 %2 (%3) %4")
                                     .arg(QString::number(V_I2(&kind.v)), get(mail.Get(), L"Title").text(), types,
                                          get(mail.Get(), L"LinkUrl").text());
@@ -456,8 +458,10 @@ TEST_F(ComponentTest, LogOnFaults)
         {"fail-call=2:Server beschäftigt, bitte warten,count-plus-one", DISP_E_EXCEPTION,
          QStringLiteral("Server beschäftigt, bitte warten")},
         {"hresult-call=1:0x80070005", HRESULT(0x80070005), {}},
-        {"no-acount", DISP_E_EXCEPTION, QStringLiteral("Unbekannter Fehlerschalter in ARVELO_TEST_FAULTS: no-acount")},
-        {"fail-call=0:nie", DISP_E_EXCEPTION, QStringLiteral("Unbekannter Fehlerschalter in ARVELO_TEST_FAULTS: fail-call=0:nie")},
+        {"no-acount", DISP_E_EXCEPTION,
+         QStringLiteral("Unbekannter Fehlerschalter in ARVELO_TEST_FAULTS: no-acount")},
+        {"fail-call=0:nie", DISP_E_EXCEPTION,
+         QStringLiteral("Unbekannter Fehlerschalter in ARVELO_TEST_FAULTS: fail-call=0:nie")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.faults);
@@ -533,8 +537,8 @@ TEST_F(ComponentTest, ReasonsOfAServerItCannotServe)
         m_api.Reset();
         const Outcome out = logOn();
         EXPECT_EQ(out.hr, DISP_E_EXCEPTION);
-        EXPECT_TRUE(out.description.contains(server ? QStringLiteral("server.json") : QStringLiteral("ARVELO_TEST_SERVER")))
-            << out.description.toStdString();
+        const QString named = server ? QStringLiteral("server.json") : QStringLiteral("ARVELO_TEST_SERVER");
+        EXPECT_TRUE(out.description.contains(named)) << out.description.toStdString();
     }
 }
 
@@ -565,12 +569,13 @@ TEST_F(ComponentTest, LiveReportCountsWhatIsLeftAtExit)
                                leak ? std::optional(QStringLiteral("1")) : std::optional<QString>());
         wchar_t exe[MAX_PATH];
         GetModuleFileNameW(nullptr, exe, MAX_PATH);
-        std::wstring command = L"\"" + std::wstring(exe)
-                               + L"\" --gtest_also_run_disabled_tests --gtest_filter=ComponentChild.DISABLED_LeavesObjects";
+        std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_also_run_disabled_tests"
+                               + L" --gtest_filter=ComponentChild.DISABLED_LeavesObjects";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
-        ASSERT_TRUE(CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+        ASSERT_TRUE(
+            CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
         WaitForSingleObject(process.hProcess, INFINITE);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);

@@ -89,7 +89,8 @@ void putObject(VARIANT& result, IDispatch* made)
 HRESULT InvokeFrame::begin(const Faults& faults)
 {
     if (!faults.invalid.empty())
-        return fail(QStringLiteral("Unbekannter Fehlerschalter in %1: %2").arg(QLatin1String(kTestFaultsEnv), fromWide(faults.invalid)));
+        return fail(QStringLiteral("Unbekannter Fehlerschalter in %1: %2")
+                        .arg(QLatin1String(kTestFaultsEnv), fromWide(faults.invalid)));
     bool failHere = false, hresultHere = false;
     {
         QMutexLocker lock(&counterMutex);
@@ -108,7 +109,8 @@ HRESULT InvokeFrame::checkCall(REFIID riid, WORD flags, const DISPPARAMS* params
 {
     if (riid != IID_NULL)
         return DISP_E_UNKNOWNINTERFACE;
-    if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) || (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)))
+    if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET))
+        || (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)))
         return DISP_E_MEMBERNOTFOUND;
     if (!params)
         return E_INVALIDARG;

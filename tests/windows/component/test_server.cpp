@@ -213,7 +213,8 @@ public:
                      throw Failure{QStringLiteral("PrepareLogon abgelehnt (Testserver)")};
                  const std::wstring folder = environment(L"ARVELO_TEST_SERVER");
                  if (folder.empty())
-                     throw Failure{QStringLiteral("PrepareLogon: %1 nennt keinen Serverordner").arg(QLatin1String(kTestServerEnv))};
+                     throw Failure{QStringLiteral("PrepareLogon: %1 nennt keinen Serverordner")
+                                       .arg(QLatin1String(kTestServerEnv))};
                  auto api = standin::createStandinApi(QString::fromStdWString(folder));
                  api->PrepareLogon(1);
                  s.m_api = std::move(api);
@@ -321,7 +322,8 @@ void writeLiveReport()
     const std::wstring path = environment(L"ARVELO_TEST_LIVE_REPORT");
     if (path.empty())
         return;
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     const std::string text = std::to_string(liveObjects.load());
