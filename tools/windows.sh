@@ -17,7 +17,7 @@
 #
 #   bash tools/windows.sh           everything: libraries (when missing), Arvelo, tests under Wine, the folder
 #   bash tools/windows.sh libs      only the libraries
-#   bash tools/windows.sh build     libraries and Arvelo, no tests
+#   bash tools/windows.sh build     libraries and Arvelo, no tests (build targets may follow: only those)
 #   bash tools/windows.sh test      ctest under Wine on what is built (ctest arguments may follow)
 #   bash tools/windows.sh compare   arvelo-stat.exe under Wine against the Linux build on a generated server,
 #                                   through the server folder and through the test COM component
@@ -259,7 +259,9 @@ build_arvelo() {
     >/dev/null
   deploy_runtime "$BUILD/bin" tests
   wine_ready
-  nice cmake --build "$BUILD" -j "$JOBS"
+  local targets=()
+  [ $# -eq 0 ] || targets=(--target "$@")
+  nice cmake --build "$BUILD" -j "$JOBS" "${targets[@]}"
 }
 
 wine_ready() {
@@ -274,7 +276,14 @@ wine_ready() {
 # (Xvfb on a free display), in a Wine session started there. The widget tests use Qt's offscreen platform
 # as on Linux.
 with_x() {
-  local display=90 xvfb rc=0
+  local display=90 xvfb rc=0 lock
+  # One run at a time in a Wine prefix: each starts and ends Wine's session there, which ends every program
+  # of another run in the same prefix.
+  exec {lock}>"$WINEPREFIX.lock"
+  if ! flock -n "$lock"; then
+    echo "Waiting for another run in the Wine prefix $WINEPREFIX"
+    flock "$lock"
+  fi
   while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
   Xvfb ":$display" -screen 0 1400x900x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb=$!
@@ -290,6 +299,7 @@ with_x() {
   "$WINESERVER" -k 2>/dev/null || true
   kill "$xvfb" 2>/dev/null
   wait "$xvfb" 2>/dev/null || true
+  exec {lock}>&-
   return $rc
 }
 
@@ -514,9 +524,10 @@ libs() {
 case "${1:-all}" in
   libs) libs ;;
   build)
+    shift
     libs
-    timed arvelo build_arvelo
-    timed folder user_folder
+    timed arvelo build_arvelo "$@"
+    [ $# -gt 0 ] || timed folder user_folder
     ;;
   compare)
     timed compare with_x compare
@@ -535,7 +546,7 @@ case "${1:-all}" in
     exit $rc
     ;;
   *)
-    echo "usage: bash tools/windows.sh [all|libs|build|test [ctest arguments]|compare]" >&2
+    echo "usage: bash tools/windows.sh [all|libs|build [targets]|test [ctest arguments]|compare]" >&2
     exit 64
     ;;
 esac
