@@ -12,14 +12,18 @@
 #include "scan_fixture.h"
 #include "walk_figures.h"
 
-#include <QTemporaryDir>
 #include <QElapsedTimer>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <future>
 #include <map>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -243,22 +247,38 @@ TEST_F(ThreadedShareTest, AStopEndsEveryWalkOfTheTreeAndNothingIsPublishedAfterI
     huge("H", 150);
     harness::RecordingSink sink;
     QObject context;
-    auto board = std::make_shared<ShareBoard>();
+    // The scanner is held where it first offers folders, before it enters any of them, until the helpers
+    // have taken some: on a slow or busy machine it could otherwise end its walk before they start.
+    std::promise<void> open;
+    const std::shared_future<void> opened = open.get_future().share();
+    std::atomic<bool> held {false};
+    auto board = std::make_shared<ShareBoard>([&held, opened] {
+        held = true;
+        opened.wait();
+    });
+    board->wantWork();
     auto record = std::make_shared<TTobData>();
     TMyThreads scanner(
         {.FPfad = serverPath("H"), .FTobData = record, .FSchritt = 1, .sink = &sink, .sinkContext = &context, .board = board});
-    scanner.resume();
-    ASSERT_TRUE(waitFor([&] { return scanner.share()->hasWork() || scanner.isFinished(); }, 60000));
-    ASSERT_TRUE(scanner.share()->hasWork()) << "the walk offered folders before it ended";
     std::vector<std::unique_ptr<ShareHelper>> helpers;
+    bool released = false;
+    const auto release = [&] {
+        if (!std::exchange(released, true))
+            open.set_value();
+    };
+    // Before the threads are waited for, whatever the outcome.
+    const auto guard = qScopeGuard(release);
+    scanner.resume();
+    ASSERT_TRUE(waitFor([&] { return held.load() || scanner.isFinished(); }, 60000));
+    ASSERT_TRUE(scanner.share()->hasWork()) << "the walk offered folders before it ended";
     for (int i = 0; i < 3; ++i) {
         helpers.push_back(std::make_unique<ShareHelper>(std::vector {scanner.share()}, board));
         helpers.back()->start();
     }
-    ASSERT_TRUE(waitFor([&] { return scanner.share()->taken() > 0 || scanner.isFinished(); }, 60000));
-    ASSERT_GT(scanner.share()->taken(), 0);
+    ASSERT_TRUE(waitFor([&] { return scanner.share()->taken() > 0; }, 60000));
 
     scanner.Stop();
+    release();
     const std::size_t before = sink.publications.size();
     const TTobData shown = *record;
     ASSERT_TRUE(waitFor([&] {
