@@ -3,7 +3,7 @@
 // gives through the stand-in, every fault of the component must end as the program's error for that
 // operation, and nothing the program got from the component may stay alive.
 
-#include "test_component.h"
+#include "registered_component.h"
 
 #include "cli/stat_listing.h"
 #include "demo_server.h"
@@ -146,8 +146,15 @@ struct QuietObserver : ExportObserver {
 
 class ComServer : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { component = new RegisteredComponent; }
+    static void TearDownTestSuite()
+    {
+        delete component;
+        component = nullptr;
+    }
     void SetUp() override
     {
+        ASSERT_TRUE(component->registered()) << "the test component could not be registered";
         app();
         qunsetenv("ARVELO_SERVER");
         qputenv(kTestServerEnv, QDir::toNativeSeparators(demoServer()).toLocal8Bit());
@@ -157,6 +164,8 @@ protected:
         com::setEmlLibrary(QStringLiteral("DvApi32.dll"));
         ASSERT_TRUE(logonUsesComponent()) << "the test component is not registered in this Wine prefix";
     }
+
+    static inline RegisteredComponent* component = nullptr;
     void TearDown() override
     {
         qunsetenv(kTestFaultsEnv);

@@ -2,7 +2,7 @@
 // through IDispatch, the walk compared with the stand-in server it serves; its argument checks, its fault
 // switches, and that it leaves no object alive.
 
-#include "test_component.h"
+#include "registered_component.h"
 
 #include "demo_server.h"
 #include "server_test_support.h"
@@ -277,8 +277,15 @@ long liveObjects()
 
 class ComponentTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { component = new RegisteredComponent; }
+    static void TearDownTestSuite()
+    {
+        delete component;
+        component = nullptr;
+    }
     void SetUp() override
     {
+        ASSERT_TRUE(component->registered());
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
         m_server.emplace(kTestServerEnv, nativePath(handmadeServer()));
         m_faults.emplace(kTestFaultsEnv, std::nullopt);
@@ -291,6 +298,7 @@ protected:
     }
 
     void setFaults(const QString& faults) { m_faults->set(faults); }
+    static inline RegisteredComponent* component = nullptr;
 
     IDispatch* api()
     {

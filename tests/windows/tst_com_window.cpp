@@ -2,7 +2,7 @@
 // the users and, expanded, the sub-archive rows that the same server folder shows, and says which server it
 // is logged on to.
 
-#include "test_component.h"
+#include "registered_component.h"
 
 #include "app/archive_table_model.h"
 #include "app/tform1.h"
@@ -68,6 +68,7 @@ private slots:
         qputenv("ARVELO_HISTORY", data.filePath(QStringLiteral("history.sqlite")).toUtf8());
         server = data.filePath(QStringLiteral("server"));
         demo::buildDemoServer(server, demo::DemoOptions {3, 5});
+        QVERIFY(component.registered());
     }
 
     void showsWhatTheServerFolderShows()
@@ -90,6 +91,7 @@ private slots:
     }
 
 private:
+    RegisteredComponent component;
     QTemporaryDir programFolder, data;
     QString server;
 };
