@@ -1,12 +1,14 @@
 // The window and the history: a finished run is recorded with the sub-archives measured in it, a stopped one
-// is not, the "Zuwachs" line follows the history, a history that cannot be used is said once and the window
-// works on, and the type report counts the server and records its counts.
+// is not, the "Zuwachs" line follows the row shown and the history, a history that cannot be used is said
+// once and the window works on, and the type report counts the server and records its counts unless a new
+// load cancels it.
 
 #include "window_fixture.h"
 
 #include "app/archive_table_model.h"
 #include "app/run_history.h"
 #include "app/scan_run.h"
+#include "app/type_scan_run.h"
 #include "history/history_database.h"
 
 #include <QCryptographicHash>
@@ -15,6 +17,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPrintPreviewDialog>
+#include <QPushButton>
 
 #include <cmath>
 #include <filesystem>
@@ -229,6 +232,18 @@ private slots:
         QCOMPARE(totals->size(), expected.size());
         for (const history::TypeTotal& t : *totals)
             QCOMPARE(t.count, expected.at(t.key));
+
+        // A count that a new load cancels is neither shown nor recorded, however far it got meanwhile.
+        previewShown = false;
+        auto* cancel = form.findChild<QPushButton*>(QStringLiteral("TypeScanCancel"));
+        form.TopTenDateitypen1Click();
+        QVERIFY(cancel->isVisibleTo(&form));
+        form.StartenClick();
+        QVERIFY(waitFor([&] { return !form.typeScanRun()->isRunning(); }, 30000));
+        QVERIFY(!cancel->isVisibleTo(&form));
+        QVERIFY(!previewShown);
+        QVERIFY(!form.runHistory()->isRecording());
+        QCOMPARE(form.runHistory()->database()->runs(QStringLiteral("SRV01:DAVID\\ARCHIVE"))->size(), std::size_t(1));
     }
 };
 
