@@ -27,7 +27,8 @@ QString growthLineText(const history::ArchiveGrowth& growth, const QLocale& loca
     return text;
 }
 
-GrowthLine::GrowthLine(QWidget* group, int top) : m_caption(new QLabel(group)), m_value(new QLabel(group))
+GrowthLine::GrowthLine(QWidget* group, int top)
+    : QObject(group), m_caption(new QLabel(group)), m_value(new QLabel(group))
 {
     m_caption->setObjectName(QStringLiteral("LabelZuwachs"));
     m_caption->setText(QStringLiteral("Zuwachs:"));

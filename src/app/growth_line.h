@@ -3,6 +3,7 @@
 #include "history/history_types.h"
 
 #include <QLocale>
+#include <QObject>
 #include <QString>
 
 #include <optional>
@@ -14,14 +15,15 @@ class QWidget;
 // number pattern; the second part only when a run 30 days old holds the archive.
 QString growthLineText(const history::ArchiveGrowth& growth, const QLocale& locale = QLocale());
 
-// The line's two labels below "Größe gesamt:", made in code so the window's form stays as it is.
-class GrowthLine {
+// The line's two labels below "Größe gesamt:", made in code so the window's form stays as it is. Owned by
+// the group, like its labels.
+class GrowthLine : public QObject {
+    Q_OBJECT
 public:
     // `group` is the "Info" group; `top` the line's top inside it.
     GrowthLine(QWidget* group, int top);
     // Shows the growth, or nothing at all.
     void show(const std::optional<history::ArchiveGrowth>& growth);
-    QLabel* valueLabel() const { return m_value; }
 
 private:
     QLabel* m_caption;

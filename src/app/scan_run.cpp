@@ -9,7 +9,6 @@
 #include <algorithm>
 
 #include <QCoreApplication>
-#include <QMutexLocker>
 #include <QThread>
 
 ScanRun::ScanRun(QObject* parent) : QObject(parent)
@@ -61,29 +60,15 @@ void ScanRun::discard(TMyThreads* scanner)
     if (!scanner)
         return;
     scanner->Stop();
-    m_discarded.emplace_back(scanner);
-    releaseDiscarded();
-}
-
-void ScanRun::releaseDiscarded()
-{
-    // A pass under way works on its own copy of the list: nothing it may touch is deleted before it ends.
-    if (m_passThread)
-        return;
-    for (const QPointer<TMyThreads>& t : m_discarded) {
-        if (!t)
-            continue;
-        // Connected first, so an end between the test and the connection is not missed.
-        connect(t, &QThread::finished, t, &QObject::deleteLater, Qt::UniqueConnection);
-        if (!t->isRunning())
-            t->deleteLater();
-    }
-    m_discarded.clear();
+    // Connected first, so an end between the test and the connection is not missed. Deleted later, from the
+    // event loop: the callers take the scanner out of ThreadArray and the queue before that.
+    connect(scanner, &QThread::finished, scanner, &QObject::deleteLater, Qt::UniqueConnection);
+    if (!scanner->isRunning())
+        scanner->deleteLater();
 }
 
 void ScanRun::beginLoad(int users)
 {
-    ++m_load;
     m_timer.stop();
     stopHelpers();
     for (TMyThreads* t : ThreadArray)
@@ -158,67 +143,26 @@ void ScanRun::start()
 void ScanRun::TimerThreadTimer()
 {
     m_timer.stop();
-    if (m_ended || !m_started)
+    if (m_ended || !m_started || m_done)
         return;
-    // A tick while a pass is still under way (its events are being served): that pass makes one more.
-    if (m_passThread) {
-        m_passAgain = true;
-        if (!m_done)
-            m_timer.start();
-        return;
-    }
-    const int load = m_load;
-    if (!runPasses())
-        return;
-    startHelpers();
-    if (m_started && !m_done && !m_ended && load == m_load)
-        m_timer.start();
+    pass();
+    m_timer.start();
 }
 
 void ScanRun::placeFreed()
 {
     if (m_ended || !m_started || m_done)
         return;
-    if (m_passThread) {
-        m_passAgain = true;
-        return;
-    }
-    // A pass over ScanQueue's few scanners takes microseconds: done here, at once. A thread of its own for
-    // each freed place cost more than the pass, and the next scanner waited until that thread had run.
-    passHere();
+    pass();
+}
+
+void ScanRun::pass()
+{
+    // ScanQueue keeps a pass a few scanners long: microseconds, so it is done at once, on this thread. A
+    // pass thread for each freed place cost more than the pass, and the next scanner waited until that
+    // thread had been scheduled.
+    m_queue.pass(ThreadArray, scannerPlaces());
     startHelpers();
-}
-
-void ScanRun::passHere()
-{
-    const int limit = scannerPlaces();
-    ResumeScanners(m_queue.passList(ThreadArray, limit), limit);
-    m_queue.advance(ThreadArray);
-}
-
-bool ScanRun::runPasses()
-{
-    const QPointer<ScanRun> self(this);
-    do {
-        m_passAgain = false;
-        // The pass gets the scanners that may hold places and the next waiting ones.
-        const int limit = scannerPlaces();
-        m_passThread.reset(QThread::create(
-            [snapshot = m_queue.passList(ThreadArray, limit), limit] { ResumeScanners(snapshot, limit); }));
-        m_passThread->start();
-        // The pass never waits for this thread, so waiting for it here cannot deadlock; publications and
-        // input are served meanwhile. The run may be destroyed in between (it waits for the pass then).
-        QThread* pass = m_passThread.get();
-        while (!pass->wait(10)) {
-            QCoreApplication::processEvents();
-            if (!self)
-                return false;
-        }
-        m_passThread.reset();
-        m_queue.advance(ThreadArray);
-    } while (m_passAgain && m_started && !m_done && !m_ended);
-    releaseDiscarded();
-    return true;
 }
 
 int ScanRun::scannerPlaces() const
@@ -239,7 +183,7 @@ int ScanRun::runningHelpers() const
 
 void ScanRun::startHelpers()
 {
-    if (m_ended || !m_started || m_done || m_passThread)
+    if (m_ended || !m_started || m_done)
         return;
     m_helpers.erase(std::remove_if(m_helpers.begin(), m_helpers.end(),
                                    [](const QPointer<ShareHelper>& h) { return !h || h->isFinished(); }),
@@ -308,9 +252,6 @@ void ScanRun::shutdown()
 {
     m_ended = true;
     m_timer.stop();
-    // A pass may still resume scanners; it needs nothing from this thread, so a plain wait is safe.
-    if (m_passThread)
-        m_passThread->wait();
     QList<QPointer<QThread>> scanners;
     for (TMyThreads* t : findChildren<TMyThreads*>(Qt::FindDirectChildrenOnly)) {
         t->Stop();

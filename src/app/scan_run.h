@@ -15,7 +15,6 @@
 #include <unordered_set>
 #include <vector>
 
-class QThread;
 class ShareBoard;
 class ShareHelper;
 class TMyThreads;
@@ -59,13 +58,13 @@ public:
     // Stops every scanner and waits until all have ended; nothing starts afterwards.
     void shutdown();
 
-    // One timer tick of a started run: a pass on a thread of its own, queued calls served meanwhile.
+    // One timer tick of a started run: a pass, and the next tick unless the run has finished.
     void TimerThreadTimer();
     // The time between two ticks; a second unless a test or a benchmark wants the ticks out of the way.
     void setTickInterval(int ms) { m_timer.setInterval(ms); }
 
     bool TobitDone() const { return m_done; }
-    bool isRunning() const { return m_timer.isActive() || m_passThread; }
+    bool isRunning() const { return m_timer.isActive(); }
     int done() const { return m_counted; }
     int total() const { return m_total; }
     double SumTobit() const { return m_sumTobit; }
@@ -121,18 +120,16 @@ private:
     TMyThreads* createScanner(const std::shared_ptr<TTobData>& record, bool unter, bool outsideRun);
     // The record's newest measurement; the one before is stopped.
     void supersede(const std::shared_ptr<TTobData>& record, TMyThreads* scanner);
+    // A scanner no row takes figures from any more: stopped, and deleted once its thread has ended.
     void discard(TMyThreads* scanner);
-    void releaseDiscarded();
     void takeOutOfTotals(UserRow& row);
     void countFinal(UserRow& row);
     void finish();
-    // A run scanner ended, so its place is free: a pass at once instead of at the next tick.
+    // A scanner or helper ended, so its place is free: a pass at once instead of at the next tick.
     void placeFreed();
-    // One pass on this thread.
-    void passHere();
-    // Runs passes on a thread of their own while queued calls are served, one more whenever a place was
-    // freed meanwhile. False when the run was destroyed during the wait.
-    bool runPasses();
+    // The one pass of the tick and of a freed place: waiting user rows take the free places in loading
+    // order, then free places become helpers. It only starts threads, so it runs here, on the run's thread.
+    void pass();
     // Free places while no user row waits: helpers for the archives still running that offer folders.
     void startHelpers();
     void stopHelpers();
@@ -142,12 +139,9 @@ private:
     std::vector<UserRow> m_users;
     std::unordered_map<const TTobData*, std::size_t> m_userIndex;
     std::unordered_map<const TTobData*, Measurement> m_current;
-    std::vector<QPointer<TMyThreads>> m_discarded;  // stopped, deleted once no pass can reach them
-    QTimer m_timer;                                 // TimerThread
-    std::unique_ptr<QThread> m_passThread;          // the pass under way, if any
-    std::shared_ptr<ShareBoard> m_board;            // of the present run
+    QTimer m_timer;                         // TimerThread
+    std::shared_ptr<ShareBoard> m_board;    // of the present run
     std::vector<QPointer<ShareHelper>> m_helpers;
-    bool m_passAgain = false;                       // a place was freed while a pass was under way
     int m_limit = 7;
     int m_total = 0;
     int m_counted = 0;
@@ -159,5 +153,4 @@ private:
     QDateTime m_runStartedAt;
     std::unordered_set<const TTobData*> m_subFinals;
     bool m_ended = false;
-    int m_load = 0;  // changes with every load, so a pass of an earlier one ends its ticks
 };

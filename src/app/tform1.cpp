@@ -5,18 +5,17 @@
 #include "app/filter_matches.h"
 #include "app/general_error.h"
 #include "app/growth_line.h"
-#include "app/history_recorder.h"
+#include "app/run_history.h"
 #include "app/run_status.h"
 #include "app/scan_run.h"
 #include "app/sub_archives.h"
 #include "app/tinfo.h"
-#include "classify/server_type_scan.h"
+#include "app/type_scan_run.h"
 #include "classify/takklassifizierung.h"
 #include "demo_server.h"
 #include "engine/archive_path.h"
 #include "engine/scan_scheduler.h"
 #include "export/temlexport.h"
-#include "history/history_database.h"
 #include "platform/shell_actions.h"
 #include "reports/archive_overview.h"
 #include "reports/table_image_print.h"
@@ -80,11 +79,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     m_model->setRowIcons(ui::ImageList1::icon(ui::ImageList1::Person), ui::ImageList1::icon(ui::ImageList1::OpenFolder));
     m_run = new ScanRun(this);
     m_status = new RunStatus(this);
-    m_recorder = new HistoryRecorder(this);
-    connect(m_recorder, &HistoryRecorder::recorded, this, &TForm1::historyRecorded);
-    m_typeScan = new ServerTypeScan(this);
-    connect(m_typeScan, &ServerTypeScan::progress, this, &TForm1::typeScanProgress);
-    connect(m_typeScan, &ServerTypeScan::finished, this, &TForm1::typeScanFinished);
+    m_history = new RunHistory(this);
+    m_typeScan = new TypeScanRun(m_history, this);
 
     ui->UpDown1->setRange(1, 10);
     ui->UpDown1->setBuddy(ui->txtThreadAnzahl);
@@ -133,8 +129,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     m_anchors.add(ui->Label8, Anchors::Left | Anchors::Bottom);
     m_anchors.add(ui->sFilter, Anchors::Left | Anchors::Bottom);
 
-    // Below "Größe gesamt:".
-    m_growthLine = std::make_unique<GrowthLine>(ui->GroupBox3, 125);
+    bindHistory();
     createPopUp1();
     connect(ui->VTTabelle, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopUp1Popup();
@@ -142,6 +137,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     });
     connect(ui->Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
     bindRun();
+    bindTypeScan();
 
     FormCreate();
 }
@@ -185,14 +181,58 @@ void TForm1::bindRun()
     connect(m_run, &ScanRun::finished, this, [this] {
         m_status->flush();  // the final figures, not those of a moment ago
         ui->Starten->setEnabled(true);
-        recordRun();
+        if (!m_closing)
+            m_history->recordRun(*m_model->root(), *m_run);
     });
-    connect(m_run, &ScanRun::runStarted, this, [this] {
-        m_runRecorded = false;
-        m_recordedRun = 0;
-    });
+    connect(m_run, &ScanRun::loadReset, m_history, &RunHistory::newRun);
+    connect(m_run, &ScanRun::runStarted, m_history, &RunHistory::newRun);
     connect(m_run, &ScanRun::recordPublished, m_model, &ArchiveTableModel::markChanged);
     connect(m_run, &ScanRun::maxSizeChanged, m_model, &ArchiveTableModel::setMaxSize);
+}
+
+void TForm1::bindHistory()
+{
+    // Not modal: the window goes on meanwhile.
+    connect(m_history, &RunHistory::failed, this, [this](const QString& text) {
+        if (m_closing)
+            return;
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Historie"), text, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    });
+
+    // Below "Größe gesamt:", for the row the panel shows; a new recording may change what it says.
+    auto* growthLine = new GrowthLine(ui->GroupBox3, 125);
+    const auto follow = [this, growthLine](const QModelIndex& index) {
+        const std::shared_ptr<const TTobData> record = m_model->record(index);
+        growthLine->show(record ? m_history->growth(record->Pfad) : std::nullopt);
+    };
+    connect(ui->VTTabelle->selectionModel(), &QItemSelectionModel::currentRowChanged, growthLine, follow);
+    connect(m_model, &QAbstractItemModel::modelReset, growthLine, [follow] { follow(QModelIndex()); });
+    connect(m_history, &RunHistory::recorded, growthLine,
+            [this, follow] { follow(ui->VTTabelle->currentIndex()); });
+}
+
+void TForm1::bindTypeScan()
+{
+    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), ui->StatusBar1);
+    cancel->setObjectName(QStringLiteral("TypeScanCancel"));
+    ui->StatusBar1->addPermanentWidget(cancel);
+    cancel->hide();
+    connect(cancel, &QPushButton::clicked, m_typeScan, &TypeScanRun::cancel);
+    connect(m_typeScan, &TypeScanRun::started, cancel, &QWidget::show);
+    connect(m_typeScan, &TypeScanRun::progress, this, [this](int done, int total) {
+        ui->StatusBar1->showMessage(QStringLiteral("Dateitypen: %1 von %2 Archiven gezählt").arg(done).arg(total));
+    });
+    connect(m_typeScan, &TypeScanRun::cancelled, this, [this, cancel] {
+        cancel->hide();
+        ui->StatusBar1->showMessage(QStringLiteral("Zählung der Dateitypen abgebrochen."));
+    });
+    connect(m_typeScan, &TypeScanRun::counted, this, [this, cancel](const reports::TopTenTypesData& data) {
+        cancel->hide();
+        ui->StatusBar1->showMessage(QStringLiteral("Dateitypen gezählt."));
+        reports::showTopTenTypes(data, this);
+    });
 }
 
 void TForm1::FormCreate()
@@ -214,8 +254,6 @@ void TForm1::StartenClick()
 {
     ++m_loadGeneration;
     m_typeScan->cancel();
-    m_recordedRun = 0;
-    m_runRecorded = false;
     // The scanners of the earlier load stop before their rows go.
     m_run->beginLoad(0);
     m_model->clear();
@@ -285,8 +323,8 @@ void TForm1::LoadUsers()
     lblServer->setText(logon.server);
 
     const std::shared_ptr<ArchiveFolder> archiveRoot = oAccount->GetArchiveRoot(1);
-    m_serverRoot = archiveRoot->Path().toString();
-    openHistory();
+    // The archive root's path as the server gives it: the history's name for the server.
+    m_history->open(archiveRoot->Path().toString());
     const std::shared_ptr<ArchiveFolders> users = archiveRoot->GetSubArchives();
     const qint32 n = users->Count();
     m_run->beginLoad(n);
@@ -469,12 +507,7 @@ void TForm1::PopUp1Popup()
     if (const ArchiveNode* node = focusedNode())
         An1->setEnabled(node->data->AnhangG != 0 || node->data->Anhang != 0);
     const bool usersLoaded = !m_model->root()->children.empty();
-    bool historyHasRuns = false;
-    if (usersLoaded && m_history) {
-        const auto runs = m_history->runs(m_serverRoot);
-        historyHasRuns = runs && std::any_of(runs->begin(), runs->end(), [](const auto& r) { return r.figures; });
-    }
-    TopTenArchive1->setEnabled(usersLoaded && (m_run->done() > 0 || historyHasRuns));
+    TopTenArchive1->setEnabled(usersLoaded && (m_run->done() > 0 || m_history->hasRunsWithFigures()));
     TopTenDateitypen1->setEnabled(usersLoaded && !m_typeScan->isRunning());
 }
 
@@ -511,6 +544,29 @@ void TForm1::EMLExport1Click()
 void TForm1::bersichtUserarchive1Click() { reports::showArchiveOverview(topLevelRecords(), this); }
 
 void TForm1::Listedrucken1Click() { reports::printTableAsImage(ui->VTTabelle, this); }
+
+void TForm1::TopTenArchive1Click()
+{
+    std::vector<reports::CurrentArchive> current;
+    if (m_run->done() > 0) {
+        for (const auto& row : m_model->root()->children) {
+            const TTobData& r = *row->data;
+            current.push_back({r.TobitUser, r.UserID, r.Pfad, double(r.Size), r.AnzahlNachrichtenG});
+        }
+    }
+    reports::showTopTenArchives(m_history->topTenArchives(std::move(current)), this);
+}
+
+void TForm1::TopTenDateitypen1Click()
+{
+    if (m_typeScan->isRunning() || m_model->root()->children.empty())
+        return;
+    const auto answer = QMessageBox::question(
+        this, QStringLiteral("Top-Ten Dateitypen (Anhang)"),
+        QStringLiteral("Sollen die Unterarchive bei der Klassifizierung berücksichtigt werden?"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    m_typeScan->start(m_model->topLevelRecords(), answer == QMessageBox::Yes, m_run->threadLimit());
+}
 
 void TForm1::Label11Click() { platform::openWebPage(QUrl(QString::fromLatin1(kMakerWebPage))); }
 
@@ -555,7 +611,6 @@ void TForm1::VTTabelleChange(const QModelIndex& index)
         return;
     ui->Chart1->appendSlice({QStringLiteral("Rest"), t.rest, QColor(0x00, 0x00, 0xFF)});
     ui->Chart1->appendSlice({QStringLiteral("Anhänge"), t.anhaenge, QColor(0x00, 0x80, 0x00)});
-    showGrowth(node);
 }
 
 void TForm1::sFilterChange(const QString& text)

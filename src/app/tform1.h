@@ -3,41 +3,35 @@
 #include "app/anchors.h"
 #include "server/archive_selection.h"
 
-#include <QDateTime>
 #include <QPointer>
 #include <QWidget>
 
 #include <memory>
 
 class Account;
-class GrowthLine;
-class HistoryRecorder;
 class QLabel;
-class QPushButton;
-class ServerTypeScan;
 class ArchiveTableModel;
 class QAction;
 class QColor;
 class QMenu;
 class QModelIndex;
+class RunHistory;
 class RunStatus;
 class ScanRun;
 class TAKlassifizierung;
 class TEinstellungen;
 class TEMLExport;
 class TInfo;
+class TypeScanRun;
 struct ArchiveNode;
-
-namespace history {
-class HistoryDatabase;
-}
 
 namespace Ui {
 class TForm1;
 }
 
 // The main window: binds the archive table, the buttons and the summary to the logic below it. The run
-// itself is a ScanRun; the window starts it and writes its labels and bar from the run's signals.
+// itself is a ScanRun, the history of runs a RunHistory and the count of attachment types a TypeScanRun; the
+// window starts them and writes its labels, bar and status bar from their signals.
 class TForm1 : public QWidget, public MainWindowAccess {
     Q_OBJECT
 public:
@@ -63,10 +57,8 @@ public:
     ArchiveTableModel* tableModel() const { return m_model; }
     ScanRun* scanRun() const { return m_run; }
     RunStatus* runStatus() const { return m_status; }
-    HistoryRecorder* historyRecorder() const { return m_recorder; }
-    ServerTypeScan* typeScan() const { return m_typeScan; }
-    // The history the window reads, null while none is open (none could be, or no users were loaded yet).
-    history::HistoryDatabase* history() const { return m_history.get(); }
+    RunHistory* runHistory() const { return m_history; }
+    TypeScanRun* typeScanRun() const { return m_typeScan; }
 
     // Handlers.
     // "User auslesen": clears the table and loads the users anew.
@@ -113,27 +105,23 @@ private:
     // Logs on and adds one row and one waiting scanner per user; throws on a server failure.
     void LoadUsers();
     void bindRun();
+    // The history's failures in a message box, and the "Zuwachs" line following the row the panel shows.
+    void bindHistory();
+    // The type scan's progress in the status bar, its cancel button, and the report at its end.
+    void bindTypeScan();
     void showLoadWarning(const QString& reason);
     // Builds the demo server a new user's first log-on needs, on a worker thread, with a line in the status bar.
     void buildDemoServer(const QString& folder);
     void createPopUp1();
     void applyDisplayPrefs();
     ArchiveNode* focusedNode() const;
-    // The history of runs: opened once users are loaded; a file that cannot be used is reported once.
-    void openHistory();
-    // A finished run with every user row measured goes into the history (off this thread).
-    void recordRun();
-    void historyRecorded(qint64 runId, bool figures, const QString& error);
-    void showGrowth(const ArchiveNode* node);
-    void typeScanProgress(int done, int total);
-    void typeScanFinished(bool cancelled);
-    // A message box that does not hold up the caller (the window goes on; tests are not stopped by it).
-    void tellAboutHistory(const QString& text);
 
     std::unique_ptr<Ui::TForm1> ui;
     ArchiveTableModel* m_model = nullptr;
     ScanRun* m_run = nullptr;
     RunStatus* m_status = nullptr;  // the run's figures on their way to the labels and the bar
+    RunHistory* m_history = nullptr;
+    TypeScanRun* m_typeScan = nullptr;
     QPointer<TInfo> m_info;
     QPointer<TEinstellungen> m_einstellungen;
     QPointer<TAKlassifizierung> m_klassifizierung;
@@ -141,18 +129,6 @@ private:
     Anchors m_anchors;
     std::shared_ptr<Account> oAccount;
     QLabel* lblServer = nullptr;  // which server the window is logged on to, at the status bar's right end
-    QString m_serverRoot;  // the archive root's path as the server gives it: the history's name for the server
-    std::unique_ptr<history::HistoryDatabase> m_history;
-    bool m_historyTried = false;
-    HistoryRecorder* m_recorder = nullptr;
-    qint64 m_recordedRun = 0;   // the run that holds the table's figures, 0 when none does
-    bool m_runRecorded = false; // the present run went into the history already
-    std::unique_ptr<GrowthLine> m_growthLine;
-    ServerTypeScan* m_typeScan = nullptr;
-    std::vector<std::shared_ptr<TTobData>> m_typeScanRecords;  // the user rows the type scan counts
-    bool m_typeScanWithSub = true;
-    QDateTime m_typeScanStarted;
-    QPushButton* m_typeScanCancel = nullptr;
     QString DVWIN_Pfad;
     bool m_sortAscending = true;  // the next header click's direction, shared by every column
     bool m_closing = false;

@@ -2,8 +2,9 @@
 
 struct TTobData;
 
-// Receives a scanner's publications on the main thread, right after the figures were copied into the row's
-// record. The main window implements it; tools and tests have their own.
+// Receives a scanner's publications on the thread of the scanner's sink context (the main thread in the
+// programs), right after the figures were copied into the row's record. The window's run (ScanRun) and
+// arvelo-stat's (StatRun) implement it; benchmarks and tests have their own.
 class PublicationSink {
 public:
     virtual ~PublicationSink() = default;

@@ -2,11 +2,7 @@
 
 #include "engine/my_threads.h"
 
-#include <QCoreApplication>
 #include <QMutexLocker>
-#include <QThread>
-
-#include <memory>
 
 QMutex& ScanLock()
 {
@@ -61,6 +57,13 @@ void ScanQueue::assign(const std::vector<TMyThreads*>& threadArray)
     advance(threadArray);
 }
 
+int ScanQueue::pass(const std::vector<TMyThreads*>& threadArray, int limit)
+{
+    const int resumed = ResumeScanners(passList(threadArray, limit), limit);
+    advance(threadArray);
+    return resumed;
+}
+
 std::vector<TMyThreads*> ScanQueue::passList(const std::vector<TMyThreads*>& threadArray, int limit) const
 {
     std::vector<TMyThreads*> list = m_holding;
@@ -102,17 +105,4 @@ bool ScanQueue::hasWaiting(const std::vector<TMyThreads*>& threadArray) const
             return true;
     }
     return false;
-}
-
-int runPassAndWait(const std::vector<TMyThreads*>& threadArray, int limit)
-{
-    // The pass works on its own copy: the list may be replaced while events are handled below. Whoever
-    // deletes scanners takes ScanLock first, so none disappears under a running pass.
-    int resumed = 0;
-    std::unique_ptr<QThread> pass(
-        QThread::create([&resumed, snapshot = threadArray, limit] { resumed = ResumeScanners(snapshot, limit); }));
-    pass->start();
-    while (!pass->wait(10))
-        QCoreApplication::processEvents();
-    return resumed;
 }

@@ -7,7 +7,9 @@
 
 class TMyThreads;
 
-// The process-wide lock held for the whole of a pass.
+// The process-wide lock held for the whole of a pass (ResumeScanners), so that passes started from different
+// threads never hand out the same free places twice. The window runs its passes on its own thread, one after
+// the other; the lock costs it nothing then.
 QMutex& ScanLock();
 
 // The whole number a "Threads gleichzeitig" text holds; 0 for a text that is none, so a pass starts
@@ -31,8 +33,12 @@ public:
     void assign(const std::vector<TMyThreads*>& threadArray);
     void clear();
 
+    // One pass over the list: ResumeScanners over passList(), then advance(). Starts what a pass over the
+    // whole list would start; returns how many it resumed.
+    int pass(const std::vector<TMyThreads*>& threadArray, int limit);
+
     // What a pass looks at, in list order: the resumed scanners not known to have ended, then up to `limit`
-    // waiting ones from next(). ResumeScanners over it starts what a pass over the whole list would start.
+    // waiting ones from next().
     std::vector<TMyThreads*> passList(const std::vector<TMyThreads*>& threadArray, int limit) const;
     // After a pass: moves past the entries it resumed, and forgets scanners whose thread has finished.
     void advance(const std::vector<TMyThreads*>& threadArray);
@@ -49,7 +55,3 @@ private:
     std::size_t m_next = 0;
     std::vector<TMyThreads*> m_holding;
 };
-
-// Runs ResumeScanners on a short-lived thread of its own, under ScanLock, while the calling (main) thread
-// keeps handling its events in 10 ms slices.
-int runPassAndWait(const std::vector<TMyThreads*>& threadArray, int limit);

@@ -1,4 +1,4 @@
-// Detail panel texts beyond the common case of test_table_logic.cpp.
+// The texts and slices of the detail panel ("Info").
 
 #include "app/detail_panel.h"
 #include "engine/tob_data.h"
@@ -11,6 +11,27 @@ const QLocale german(QLocale::German, QLocale::Germany);
 const QLocale english(QLocale::English, QLocale::UnitedStates);
 
 }  // namespace
+
+TEST(DetailTexts, MeasuredRowTextsSlicesAndPaths)
+{
+    TTobData r;
+    r.Size = 1536;
+    r.SizeRoot = 1024;
+    r.AnhangSizeG = 512;
+    r.Pfad = QStringLiteral("SRV01:DAVID\\ARCHIVE\\USER\\0000ABCD");
+    r.FullPath = QStringLiteral("\\\\SRV01\\DAVID\\ARCHIVE\\USER\\0000ABCD");
+    const DetailTexts t = detailTexts(r, QStringLiteral("Anna"), german);
+    EXPECT_EQ(t.sizeGesamt, QStringLiteral("1536,0 MByte (1,5 GB)"));
+    EXPECT_EQ(t.spTobit, QStringLiteral("1024,0 MByte (1,0 GB)"));
+    EXPECT_EQ(t.sizeUnterarchive, QStringLiteral("512,0 MByte (0,5 GB)"));
+    EXPECT_EQ(t.spTobit2, QStringLiteral(" / davon 512,0 MB an Dateianhängen"));
+    EXPECT_EQ(t.archivId, r.Pfad);  // "ArchiveID:" shows the server path, "Pfad:" the full path
+    EXPECT_EQ(t.pfad, r.FullPath);
+    EXPECT_EQ(t.title, QStringLiteral("Anna"));
+    EXPECT_TRUE(t.slices);
+    EXPECT_EQ(t.rest, 1024);
+    EXPECT_EQ(t.anhaenge, 512);
+}
 
 TEST(DetailTexts, UnmeasuredRowShowsZerosAndTwoEmptySlices)
 {

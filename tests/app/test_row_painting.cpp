@@ -1,5 +1,5 @@
-// Painting of the size cells beyond the common cases of test_table_logic.cpp: cells away from the origin,
-// single-precision shares, and FillGradient on its own.
+// Painting of the rows: stripes, the size bar's length and rectangles, the painted cells (away from the
+// origin), and FillGradient on its own.
 
 #include "app/row_painting.h"
 
@@ -37,9 +37,21 @@ void expectPixels(const QImage& image, std::initializer_list<Pixel> pixels)
 
 }  // namespace
 
+TEST(RowBackground, StripesFollowPlacesAmongSiblings)
+{
+    const QColor one(Qt::yellow), two(Qt::cyan);
+    EXPECT_EQ(rowBackground(0, 2, one, two), one);
+    EXPECT_EQ(rowBackground(1, 0, one, two), two);
+    EXPECT_FALSE(rowBackground(0, 1, one, two).has_value());
+}
+
 TEST(BarLength, SingleShareAndArithmeticFailures)
 {
+    EXPECT_EQ(barLength(50, 100, 181), 90);  // 90.5 to even
     EXPECT_EQ(barLength(50, 100, 183), 92);  // 91.5 to even
+    EXPECT_EQ(barLength(100, 100, 181), 181);
+    EXPECT_EQ(barLength(0, 100, 181), 0);
+    EXPECT_EQ(barLength(5, 0, 181), 0);  // no maximum yet
     EXPECT_EQ(barLength(2048, 4096, 181), 90);
     // The share is kept in single precision: 100/12 is 8.3333330 there, and 102 of it is 8.4999996.
     EXPECT_EQ(barLength(1, 12, 102), 8);
@@ -48,16 +60,39 @@ TEST(BarLength, SingleShareAndArithmeticFailures)
     EXPECT_EQ(barLength(5, std::numeric_limits<double>::quiet_NaN(), 181), 0);
 }
 
-TEST(SizeBarLayout, FullLengthAndThePlainBarWithItsFrame)
+TEST(SizeBarLayout, FrameAndBarForEachSetOfFlags)
 {
-    const Edges cell {100, 36, 281, 54};
-    const SizeBarLayout full = sizeBarLayout(cell, 100, 100, allOn);
+    const Edges cell {10, 20, 191, 38};
+    const SizeBarLayout half = sizeBarLayout(cell, 50, 100, allOn);
+    ASSERT_TRUE(half.frame && half.bar);
+    EXPECT_EQ(*half.frame, (Edges {12, 22, 191, 36}));
+    EXPECT_EQ(*half.bar, (Edges {13, 23, 99, 35}));  // x from L+3 to L+88 inclusive
+    EXPECT_TRUE(half.gradient);
+    const SizeBarLayout full = sizeBarLayout(Edges {100, 36, 281, 54}, 100, 100, allOn);
     ASSERT_TRUE(full.bar);
     EXPECT_EQ(full.bar->right, 280);  // ends at R - 2, next to the frame's right outline
+
+    // A length of 3 gives no bar, 5 a bar one pixel wide.
+    const Edges narrow {0, 0, 100, 18};
+    EXPECT_FALSE(sizeBarLayout(narrow, 3, 100, allOn).bar);
+    const SizeBarLayout five = sizeBarLayout(narrow, 5, 100, allOn);
+    ASSERT_TRUE(five.bar);
+    EXPECT_EQ(five.bar->right - five.bar->left, 1);
+
+    const SizeBarLayout unmeasured = sizeBarLayout(cell, 0, 0, allOn);
+    EXPECT_TRUE(unmeasured.frame);
+    EXPECT_FALSE(unmeasured.bar);
+    const SizeBarLayout noBars = sizeBarLayout(cell, 50, 100, DisplayFlags {true, true, false});
+    EXPECT_FALSE(noBars.frame);
+    EXPECT_FALSE(noBars.bar);
     const SizeBarLayout plain = sizeBarLayout(cell, 50, 100, DisplayFlags {false, true, true});
     EXPECT_TRUE(plain.frame);
     ASSERT_TRUE(plain.bar);
     EXPECT_FALSE(plain.gradient);
+    const SizeBarLayout bare = sizeBarLayout(cell, 50, 100, DisplayFlags {false, false, true});
+    EXPECT_FALSE(bare.frame);
+    EXPECT_TRUE(bare.bar);
+    EXPECT_FALSE(bare.gradient);
 }
 
 TEST(PaintSizeBar, GradientBarOverTheFrameOfACellAwayFromTheOrigin)
@@ -65,7 +100,10 @@ TEST(PaintSizeBar, GradientBarOverTheFrameOfACellAwayFromTheOrigin)
     QImage image = blank(300, 60);
     {
         QPainter painter(&image);
+        const QPen pen(Qt::red);
+        painter.setPen(pen);
         paintSizeBar(painter, QRect(10, 18, 181, 18), 50, 100, allOn);  // L 10, T 18, R 191, B 36
+        EXPECT_EQ(painter.pen(), pen);
     }
     expectPixels(image, {
         // Frame outline at x = L + 2 and R - 1, y = T + 2 and B - 3; fill inside; nothing outside.

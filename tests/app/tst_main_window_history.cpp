@@ -1,13 +1,14 @@
 // The window and the history: a finished run is recorded with the sub-archives measured in it, a stopped one
-// is not, the "Zuwachs" line follows the history, a history that cannot be used is said once and the window
-// works on, and the type report counts the server and records its counts.
+// is not, the "Zuwachs" line follows the row shown and the history, a history that cannot be used is said
+// once and the window works on, and the type report counts the server and records its counts unless a new
+// load cancels it.
 
 #include "window_fixture.h"
 
 #include "app/archive_table_model.h"
-#include "app/history_recorder.h"
+#include "app/run_history.h"
 #include "app/scan_run.h"
-#include "classify/server_type_scan.h"
+#include "app/type_scan_run.h"
 #include "history/history_database.h"
 
 #include <QCryptographicHash>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPrintPreviewDialog>
+#include <QPushButton>
 
 #include <cmath>
 #include <filesystem>
@@ -31,7 +33,7 @@ bool runToTheEnd(TForm1& form)
     form.form()->Button2->click();
     firstPassNow(form);
     return waitFor([&] { return form.scanRun()->TobitDone(); }, 30000)
-        && waitFor([&] { return !form.historyRecorder()->isBusy(); }, 30000);
+        && waitFor([&] { return !form.runHistory()->isRecording(); }, 30000);
 }
 
 QString localFolder(const ServerOnDisk& server, QString serverPath)
@@ -59,7 +61,7 @@ private slots:
         server.addUser(QStringLiteral("Bernd"), 10);
         TForm1 form;
         form.form()->Starten->click();
-        QVERIFY(form.history());
+        QVERIFY(form.runHistory()->database());
         // Expanded while the run goes: the sub-archive's result comes in that run.
         form.form()->Button2->click();
         form.form()->VTTabelle->expand(form.tableModel()->index(0, 0));
@@ -69,28 +71,75 @@ private slots:
                         30000));
         firstPassNow(form);
         QVERIFY(waitFor([&] { return form.scanRun()->TobitDone(); }, 30000));
-        QVERIFY(waitFor([&] { return !form.historyRecorder()->isBusy(); }, 30000));
-        const auto runs = form.history()->runs(QStringLiteral("SRV01:DAVID\\ARCHIVE"));
+        QVERIFY(waitFor([&] { return !form.runHistory()->isRecording(); }, 30000));
+        const auto runs = form.runHistory()->database()->runs(QStringLiteral("SRV01:DAVID\\ARCHIVE"));
         QVERIFY(runs && runs->size() == 1);
-        const auto archives = form.history()->runArchives(runs->front().id);
+        const auto archives = form.runHistory()->database()->runArchives(runs->front().id);
         QVERIFY(archives);
         QCOMPARE(int(archives->size()), 3);
         QCOMPARE((*archives)[1].level, 1);
         for (const history::ArchiveFigures& a : *archives)
             QCOMPARE(a.Size, ServerOnDisk::mb(server.figures.at(a.path).size));
         form.form()->VTTabelle->setCurrentIndex(form.tableModel()->index(1, 0));
-        QVERIFY(!zuwachs(form)->isVisible());  // one run: nothing to compare with
+        QVERIFY(!zuwachs(form)->isVisibleTo(&form));  // one run: nothing to compare with
 
         // Bernd's archive grows by 2 MB; the next run says so below "Größe gesamt:".
         const QString bernd = form.tableModel()->record(form.tableModel()->index(1, 0))->Pfad;
         gen::writeFile(std::filesystem::path(localFolder(server, bernd).toStdString()) / "neu.bin", 2 * 1048576);
         QVERIFY(runToTheEnd(form));
-        QCOMPARE(form.history()->runs(QStringLiteral("SRV01:DAVID\\ARCHIVE"))->size(), std::size_t(2));
+        QCOMPARE(form.runHistory()->database()->runs(QStringLiteral("SRV01:DAVID\\ARCHIVE"))->size(), std::size_t(2));
         form.form()->VTTabelle->setCurrentIndex(form.tableModel()->index(0, 0));
         form.form()->VTTabelle->setCurrentIndex(form.tableModel()->index(1, 0));
         QVERIFY(zuwachs(form)->isVisibleTo(&form));
         QCOMPARE(zuwachs(form)->text(),
                  QStringLiteral("+2,0 MB seit ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")));
+    }
+
+    // The line follows the row the panel shows: none after a reload, and for a row not measured in this load
+    // what the history holds for its archive.
+    void growthLineFollowsTheRowShown()
+    {
+        ServerOnDisk server;
+        server.addUser(QStringLiteral("Anna"), 10);
+        server.addUser(QStringLiteral("Bernd"), 10);
+        TForm1 form;
+        QVERIFY(runToTheEnd(form));
+        const QString bernd = form.tableModel()->record(form.tableModel()->index(1, 0))->Pfad;
+        gen::writeFile(std::filesystem::path(localFolder(server, bernd).toStdString()) / "neu.bin", 2 * 1048576);
+        QVERIFY(runToTheEnd(form));
+        server.addUser(QStringLiteral("Carl"), 3);  // comes with the next load; the history knows nothing of it
+
+        const QString today = QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
+        const QString grown = QStringLiteral("+2,0 MB seit ") + today;
+        const auto select = [&](int row) {
+            return [&form, row] { form.form()->VTTabelle->setCurrentIndex(form.tableModel()->index(row, 0)); };
+        };
+        const auto reload = [&] { form.form()->Starten->click(); };
+        const auto measure = [&] {
+            form.form()->Button2->click();
+            firstPassNow(form);
+            QVERIFY(waitFor([&] { return form.scanRun()->TobitDone(); }, 30000));
+            QVERIFY(waitFor([&] { return !form.runHistory()->isRecording(); }, 30000));
+        };
+        struct Step {
+            const char* what;
+            std::function<void()> act;
+            QString line;  // empty: no line
+        };
+        const Step steps[] = {
+            {"the grown row", select(1), grown},
+            {"reloaded: no row shown", reload, {}},
+            {"the grown row, not measured in this load", select(1), grown},
+            {"a row the history does not know", select(2), {}},
+            {"the grown row again", select(1), grown},
+            {"measured and recorded: nothing grew since", measure, QStringLiteral("+0,0 MB seit ") + today},
+            {"reloaded again", reload, {}},
+        };
+        for (const Step& step : steps) {
+            step.act();
+            QLabel* line = zuwachs(form);
+            QVERIFY2((line->isVisibleTo(&form) ? line->text() : QString()) == step.line, step.what);
+        }
     }
 
     void stoppedRunIsNotRecorded()
@@ -109,8 +158,8 @@ private slots:
         QVERIFY(!form.scanRun()->TobitDone());
         form.StartenClick();
         QVERIFY(waitFor([&] { return form.scanRun()->runningScanners() == 0; }, 30000));
-        QVERIFY(!form.historyRecorder()->isBusy());
-        QCOMPARE(form.history()->runs(QStringLiteral("SRV01:DAVID\\ARCHIVE"))->size(), std::size_t(0));
+        QVERIFY(!form.runHistory()->isRecording());
+        QCOMPARE(form.runHistory()->database()->runs(QStringLiteral("SRV01:DAVID\\ARCHIVE"))->size(), std::size_t(0));
     }
 
     void unusableHistoryIsSaidOnceAndTheWindowWorksOn()
@@ -133,7 +182,7 @@ private slots:
         form.form()->Starten->click();
         QVERIFY(waitFor([&] { return boxes.boxes.size() == 1; }, 10000));
         QVERIFY(boxes.boxes.front().text.contains(QDir::toNativeSeparators(file)));
-        QVERIFY(!form.history());
+        QVERIFY(!form.runHistory()->database());
         form.form()->Button2->click();
         firstPassNow(form);
         QVERIFY(waitFor([&] { return form.scanRun()->TobitDone(); }, 30000));
@@ -169,20 +218,32 @@ private slots:
         answer.start(20);
         form.TopTenDateitypen1Click();
         QVERIFY(waitFor([&] { return previewShown; }, 30000));
-        QVERIFY(waitFor([&] { return !form.historyRecorder()->isBusy(); }, 30000));
+        QVERIFY(waitFor([&] { return !form.runHistory()->isRecording(); }, 30000));
 
         std::map<QString, qint64> expected;
         for (const auto& [path, figures] : server.figures)
             for (const auto& [key, count] : figures.typesTree)
                 expected[QString::fromStdString(key)] += count;
-        const auto runs = form.history()->runs(QStringLiteral("SRV01:DAVID\\ARCHIVE"));
+        const auto runs = form.runHistory()->database()->runs(QStringLiteral("SRV01:DAVID\\ARCHIVE"));
         QVERIFY(runs && runs->size() == 1);
         QVERIFY(!runs->front().figures);
-        const auto totals = form.history()->typeTotals(runs->front().id);
+        const auto totals = form.runHistory()->database()->typeTotals(runs->front().id);
         QVERIFY(totals);
         QCOMPARE(totals->size(), expected.size());
         for (const history::TypeTotal& t : *totals)
             QCOMPARE(t.count, expected.at(t.key));
+
+        // A count that a new load cancels is neither shown nor recorded, however far it got meanwhile.
+        previewShown = false;
+        auto* cancel = form.findChild<QPushButton*>(QStringLiteral("TypeScanCancel"));
+        form.TopTenDateitypen1Click();
+        QVERIFY(cancel->isVisibleTo(&form));
+        form.StartenClick();
+        QVERIFY(waitFor([&] { return !form.typeScanRun()->isRunning(); }, 30000));
+        QVERIFY(!cancel->isVisibleTo(&form));
+        QVERIFY(!previewShown);
+        QVERIFY(!form.runHistory()->isRecording());
+        QCOMPARE(form.runHistory()->database()->runs(QStringLiteral("SRV01:DAVID\\ARCHIVE"))->size(), std::size_t(1));
     }
 };
 

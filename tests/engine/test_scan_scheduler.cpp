@@ -89,6 +89,7 @@ protected:
     QTemporaryDir m_tmp;
     QObject m_context;
     std::vector<TMyThreads*> m_threads;
+    ScanQueue m_queue;  // the passes below go through it, as the window's do
 };
 
 }  // namespace
@@ -110,7 +111,7 @@ TEST_F(SchedulerTest, LimitOfSevenStartsSevenAndRefillsFromTheFront)
         return result;
     };
 
-    EXPECT_EQ(ResumeScanners(m_threads, 7), 7);
+    EXPECT_EQ(m_queue.pass(m_threads, 7), 7);
     EXPECT_EQ(startedIndices(), indices({0, 1, 2, 3, 4, 5, 6}));
     for (int n = 0; n < 7; ++n)
         settle(m_threads[std::size_t(scannerAt[std::size_t(n)])]);
@@ -120,17 +121,17 @@ TEST_F(SchedulerTest, LimitOfSevenStartsSevenAndRefillsFromTheFront)
     EXPECT_FALSE(m_threads[std::size_t(scannerAt[0])]->FTerminated);
 
     // Two places are free: the first two waiting scanners get them, nobody else.
-    EXPECT_EQ(ResumeScanners(m_threads, 7), 2);
+    EXPECT_EQ(m_queue.pass(m_threads, 7), 2);
     EXPECT_EQ(startedIndices(), indices({0, 1, 2, 3, 4, 5, 6, 7, 8}));
     settle(m_threads[std::size_t(scannerAt[7])]);
     settle(m_threads[std::size_t(scannerAt[8])]);
 
     // Full again: a pass changes nothing.
-    EXPECT_EQ(ResumeScanners(m_threads, 7), 0);
+    EXPECT_EQ(m_queue.pass(m_threads, 7), 0);
     EXPECT_EQ(startedIndices().size(), 9u);
 
     // A larger limit takes the next ones in order.
-    EXPECT_EQ(ResumeScanners(m_threads, 10), 3);
+    EXPECT_EQ(m_queue.pass(m_threads, 10), 3);
     EXPECT_EQ(startedIndices(), indices({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
 }
 
@@ -145,31 +146,40 @@ TEST_F(SchedulerTest, LimitTextsThatAreNoNumberStartNothing)
     EXPECT_EQ(threadLimitFromText(QStringLiteral(" 7 ")), 7);
 
     for (const char* text : {"abc", "0", "", "-3"})
-        EXPECT_EQ(ResumeScanners(m_threads, threadLimitFromText(QString::fromLatin1(text))), 0) << text;
+        EXPECT_EQ(m_queue.pass(m_threads, threadLimitFromText(QString::fromLatin1(text))), 0) << text;
     EXPECT_TRUE(startedIndices().empty());
 
     // Once the field holds a number again, the next pass starts scanners.
-    EXPECT_EQ(ResumeScanners(m_threads, threadLimitFromText(QStringLiteral("2"))), 2);
+    EXPECT_EQ(m_queue.pass(m_threads, threadLimitFromText(QStringLiteral("2"))), 2);
     EXPECT_EQ(startedIndices(), (std::vector<int> {0, 1}));
 }
 
 TEST_F(SchedulerTest, ListOfEmptyPlacesStartsNothing)
 {
     m_threads = {nullptr, nullptr, nullptr};
-    EXPECT_EQ(ResumeScanners(m_threads, 7), 0);
-    EXPECT_EQ(ResumeScanners({}, 7), 0);
+    EXPECT_EQ(m_queue.pass(m_threads, 7), 0);
+    EXPECT_EQ(m_queue.pass({}, 7), 0);
 }
 
-TEST_F(SchedulerTest, PassOnItsOwnThreadRefillsPlacesOfEndedScanners)
+// The queue looks at a few scanners only: those that hold places and the next waiting ones. The places of
+// ended scanners are found free again, whether the run told the queue of the end or not.
+TEST_F(SchedulerTest, PassesThroughTheQueueRefillPlacesOfEndedScanners)
 {
     for (int n = 0; n < 10; ++n)
         add(false);
-    EXPECT_EQ(runPassAndWait(m_threads, 3), 3);
+    EXPECT_EQ(m_queue.pass(m_threads, 3), 3);
     EXPECT_EQ(startedIndices(), (std::vector<int> {0, 1, 2}));
+    EXPECT_EQ(m_queue.next(), 3u);
+    for (int n = 0; n < 3; ++n)
+        settle(m_threads[std::size_t(n)]);
+    EXPECT_EQ(m_queue.pass(m_threads, 3), 0) << "the three hold their places";
     for (int n = 0; n < 3; ++n) {
         static_cast<GatedScanner*>(m_threads[std::size_t(n)])->open();
         ASSERT_TRUE(m_threads[std::size_t(n)]->wait(10000));
     }
-    EXPECT_EQ(runPassAndWait(m_threads, 3), 3);
+    m_queue.ended(m_threads[0]);  // as the run learns of an end; the others the queue finds by itself
+    EXPECT_EQ(m_queue.pass(m_threads, 3), 3);
     EXPECT_EQ(startedIndices(), (std::vector<int> {0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(m_queue.holding(), (std::vector<TMyThreads*> {m_threads[3], m_threads[4], m_threads[5]}));
+    EXPECT_TRUE(m_queue.hasWaiting(m_threads));
 }
