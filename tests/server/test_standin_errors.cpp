@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonParseError>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -111,6 +112,53 @@ TEST_F(BrokenServerJson, InvalidJsonGivesTheByteOffsetOfTheFault)
         SCOPED_TRACE(bad.toStdString());
         EXPECT_TRUE(failureFor(bad).contains(QStringLiteral(": kein gültiges JSON"))) << failureFor(bad).toStdString();
     }
+}
+
+// An escape JSON does not have is refused at its backslash, though QJsonDocument would take "\A" as "A": a
+// hand-written Windows path ("SRV0\ARCHIVE") would lose its backslashes without a word. Control characters
+// written as they are inside a text are taken as they are.
+TEST_F(BrokenServerJson, UnknownEscapesAreRefusedAtTheirBackslash)
+{
+    QJsonParseError illegal;
+    illegal.error = QJsonParseError::IllegalEscapeSequence;
+    const QString problem = QStringLiteral("kein gültiges JSON (%1)").arg(illegal.errorString());
+    const struct {
+        QByteArray json;
+        QByteArray escape;  // empty: a fault before it is named instead
+    } cases[] = {
+        {withUsers({R"({"name": "A", "path": "SRV0\ARCHIVE", "fullPath": "F"})"}), "\\A"},
+        {withUsers({R"({"name": "Müller\'s", "path": "S:D\\A", "fullPath": "F"})"}), "\\'"},
+        {R"({"archiveRoot": {"n\ame": "A", "path": "P", "fullPath": "F"}})", "\\a"},
+        {withUsers({"{\"name\": \"A\\\x01\", \"path\": \"P\", \"fullPath\": \"F\"}"}), "\\\x01"},
+        {withUsers({"{\"name\": \"A\\\xC3\xA4\", \"path\": \"P\", \"fullPath\": \"F\"}"}), "\\\xC3"},
+        // Cut short after the escape: still the escape. The parser's own faults, before an escape or in a text
+        // cut short without one, are named as the parser names them.
+        {R"({"archiveRoot": {"name": "\A)", "\\A"},
+        {R"({"archiveRoot": {"name" "A", "path": "\A"}})", ""},
+        {R"({"archiveRoot": {"name": "ab)", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.json.toStdString());
+        const QString reason = failureFor(c.json);
+        if (c.escape.isEmpty()) {
+            EXPECT_TRUE(reason.startsWith(file() + QStringLiteral(": Byte "))) << reason.toStdString();
+            EXPECT_FALSE(reason.endsWith(problem)) << reason.toStdString();
+        } else {
+            EXPECT_EQ(reason, QStringLiteral("%1: Byte %2: %3").arg(file()).arg(c.json.indexOf(c.escape)).arg(problem));
+        }
+    }
+}
+
+TEST_F(BrokenServerJson, ControlCharactersInTextsAreTakenAsWritten)
+{
+    const QByteArray json = withMessages("{\"kind\": 2, \"title\": \"Seite\f2\", \"eml\": \"m/a.eml\r\"}")
+                                .replace("\"name\": \"A\"", "\"name\": \"A\tB\"");
+    ASSERT_EQ(failureFor(json), QString());
+    const auto account = logOn(folder());
+    ASSERT_TRUE(account);
+    const auto user = account->GetArchiveRoot(1)->GetSubArchives()->Item(0);
+    EXPECT_EQ(user->Name(), QStringLiteral("A\tB"));
+    EXPECT_EQ(user->GetMailItem(user->GetMessages()->Item(0)->Key())->Title(), QStringLiteral("Seite\f2"));
 }
 
 TEST_F(BrokenServerJson, MissingRequiredFieldsNameTheirJsonPath)
