@@ -53,6 +53,7 @@ struct Packed {
 struct Spool {
     std::unique_ptr<QTemporaryFile> file;
     qint64 end = 0;
+    QString failed;  // why a write to it failed; it is not written again
 };
 
 // Qt reports a write that stops partway, because the disk ran full in the middle of it, as a short count
@@ -76,12 +77,18 @@ bool flushAll(QFile& file)
 }
 
 // Deflates `file` into the spool; stores it instead when deflating does not make it smaller.
-void pack(Packed& p, Spool& spool, const QString& spoolFolder)
+void packInto(Packed& p, Spool& spool, const QString& spoolFolder)
 {
     const QFileInfo info(p.file);
     if (!info.exists())
         return;
     p.present = true;
+    // What a failed write left in QFile's buffer would fail the next file with a reason of its own ("Unknown
+    // error" for a write that stops partway): the first reason stands for every later file.
+    if (!spool.failed.isEmpty()) {
+        p.spoolError = spool.failed;
+        return;
+    }
     if (!spool.file) {
         spool.file = std::make_unique<QTemporaryFile>(spoolFolder + QStringLiteral("/.EML-Export-XXXXXX.tmp"));
         if (!spool.file->open()) {
@@ -152,7 +159,8 @@ void pack(Packed& p, Spool& spool, const QString& spoolFolder)
             p.error = in.errorString();
             return;
         }
-        if (!out.seek(p.offset)) {
+        // Flushed first: a seek whose flush fails gives no reason.
+        if (!flushAll(out) || !out.seek(p.offset)) {
             p.spoolError = out.errorString();
             return;
         }
@@ -185,6 +193,13 @@ void pack(Packed& p, Spool& spool, const QString& spoolFolder)
     }
     p.compSize = packed;
     spool.end = p.offset + packed;
+}
+
+void pack(Packed& p, Spool& spool, const QString& spoolFolder)
+{
+    packInto(p, spool, spoolFolder);
+    if (!p.spoolError.isEmpty())
+        spool.failed = p.spoolError;
 }
 
 // What libzip reads for one entry: the packed bytes as they lie in the spool, announced with their method,
