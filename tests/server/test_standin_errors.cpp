@@ -114,37 +114,45 @@ TEST_F(BrokenServerJson, InvalidJsonGivesTheByteOffsetOfTheFault)
     }
 }
 
-// An escape JSON does not have is refused at its backslash, though QJsonDocument would take "\A" as "A": a
-// hand-written Windows path ("SRV0\ARCHIVE") would lose its backslashes without a word. Control characters
-// written as they are inside a text are taken as they are.
-TEST_F(BrokenServerJson, UnknownEscapesAreRefusedAtTheirBackslash)
+// What QJsonDocument takes beyond JSON is refused where it stands: an escape JSON does not have ("\A", which
+// QJsonDocument takes as "A", so a hand-written Windows path "SRV0\ARCHIVE" would lose its backslashes without a
+// word) and a number with a point that has no digit on one side ("2.", which it takes as 2).
+TEST_F(BrokenServerJson, WhatJsonDoesNotHaveIsRefusedWhereItStands)
 {
-    QJsonParseError illegal;
-    illegal.error = QJsonParseError::IllegalEscapeSequence;
-    const QString problem = QStringLiteral("kein gültiges JSON (%1)").arg(illegal.errorString());
+    const auto problem = [](QJsonParseError::ParseError error) {
+        QJsonParseError e;
+        e.error = error;
+        return QStringLiteral("kein gültiges JSON (%1)").arg(e.errorString());
+    };
+    const auto escape = QJsonParseError::IllegalEscapeSequence;
+    const auto number = QJsonParseError::IllegalNumber;
     const struct {
         QByteArray json;
-        QByteArray escape;  // empty: a fault before it is named instead
+        QByteArray at;  // what stands at the byte named; empty: a fault before it is named instead
+        QJsonParseError::ParseError error;
     } cases[] = {
-        {withUsers({R"({"name": "A", "path": "SRV0\ARCHIVE", "fullPath": "F"})"}), "\\A"},
-        {withUsers({R"({"name": "Müller\'s", "path": "S:D\\A", "fullPath": "F"})"}), "\\'"},
-        {R"({"archiveRoot": {"n\ame": "A", "path": "P", "fullPath": "F"}})", "\\a"},
-        {withUsers({"{\"name\": \"A\\\x01\", \"path\": \"P\", \"fullPath\": \"F\"}"}), "\\\x01"},
-        {withUsers({"{\"name\": \"A\\\xC3\xA4\", \"path\": \"P\", \"fullPath\": \"F\"}"}), "\\\xC3"},
+        {withUsers({R"({"name": "A", "path": "SRV0\ARCHIVE", "fullPath": "F"})"}), "\\A", escape},
+        {withUsers({R"({"name": "Müller\'s", "path": "S:D\\A", "fullPath": "F"})"}), "\\'", escape},
+        {R"({"archiveRoot": {"n\ame": "A", "path": "P", "fullPath": "F"}})", "\\a", escape},
+        {withUsers({"{\"name\": \"A\\\x01\", \"path\": \"P\", \"fullPath\": \"F\"}"}), "\\\x01", escape},
+        {withUsers({"{\"name\": \"A\\\xC3\xA4\", \"path\": \"P\", \"fullPath\": \"F\"}"}), "\\\xC3", escape},
+        {withMessages(R"({"kind": 2., "title": "a", "eml": "m/a.eml"})"), "2.", number},
+        {withMessages(R"({"kind": 8, "title": "a", "url": "u", "x": [1, -.5]})"), "-.5", number},
+        {withMessages(R"({"kind": 8, "title": "a", "url": "u", "x": 1.e5})"), "1.e5", number},
         // Cut short after the escape: still the escape. The parser's own faults, before an escape or in a text
         // cut short without one, are named as the parser names them.
-        {R"({"archiveRoot": {"name": "\A)", "\\A"},
-        {R"({"archiveRoot": {"name" "A", "path": "\A"}})", ""},
-        {R"({"archiveRoot": {"name": "ab)", ""},
+        {R"({"archiveRoot": {"name": "\A)", "\\A", escape},
+        {R"({"archiveRoot": {"name" "A", "path": "\A"}})", "", escape},
+        {R"({"archiveRoot": {"name": "ab)", "", escape},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.json.toStdString());
         const QString reason = failureFor(c.json);
-        if (c.escape.isEmpty()) {
+        if (c.at.isEmpty()) {
             EXPECT_TRUE(reason.startsWith(file() + QStringLiteral(": Byte "))) << reason.toStdString();
-            EXPECT_FALSE(reason.endsWith(problem)) << reason.toStdString();
+            EXPECT_FALSE(reason.endsWith(problem(c.error))) << reason.toStdString();
         } else {
-            EXPECT_EQ(reason, QStringLiteral("%1: Byte %2: %3").arg(file()).arg(c.json.indexOf(c.escape)).arg(problem));
+            EXPECT_EQ(reason, QStringLiteral("%1: Byte %2: %3").arg(file()).arg(c.json.indexOf(c.at)).arg(problem(c.error)));
         }
     }
 }

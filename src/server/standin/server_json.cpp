@@ -27,24 +27,38 @@ int hexDigit(char c)
     return -1;
 }
 
-// The offset of the first backslash within [0, end) that does not begin one of JSON's escapes, or -1. Only
-// the letter after the backslash is looked at: the four digits of \u are the parser's to check.
-qsizetype firstUnknownEscape(const QByteArray& json, qsizetype end)
+// Where QJsonDocument takes what JSON does not have: an escape JSON lacks ("\A", taken as the bare letter) or a
+// number whose point has no digit on one side ("2.", ".2", "1.e5"). The first such place within [0, end), the
+// part of the text the parser read without fault, where a '"' outside a text always opens one.
+struct Leniency {
+    qsizetype offset = -1;
+    QJsonParseError::ParseError error = QJsonParseError::NoError;
+};
+
+Leniency firstLeniency(const QByteArray& json, qsizetype end)
 {
+    const auto digit = [&](qsizetype i) { return i >= 0 && i < json.size() && json[i] >= '0' && json[i] <= '9'; };
     bool inString = false;
     for (qsizetype i = 0; i < end; ++i) {
         const char c = json[i];
-        if (!inString) {
-            inString = c == '"';
+        if (inString) {
+            if (c == '"') {
+                inString = false;
+            } else if (c == '\\') {
+                if (i + 1 < json.size() && std::string_view(R"("\/bfnrtu)").find(json[i + 1]) == std::string_view::npos)
+                    return {i, QJsonParseError::IllegalEscapeSequence};
+                ++i;
+            }
         } else if (c == '"') {
-            inString = false;
-        } else if (c == '\\') {
-            if (i + 1 < json.size() && std::string_view(R"("\/bfnrtu)").find(json[i + 1]) == std::string_view::npos)
-                return i;
-            ++i;
+            inString = true;
+        } else if (c == '.' && (!digit(i - 1) || !digit(i + 1))) {
+            qsizetype start = i;
+            while (start > 0 && (digit(start - 1) || json[start - 1] == '-'))
+                --start;
+            return {start, QJsonParseError::IllegalNumber};
         }
     }
-    return -1;
+    return {};
 }
 
 // The document reader: every check in the order of the format's description, each fault named by its place.
@@ -517,14 +531,14 @@ ServerJson readServerJsonDocument(const QByteArray& json, const QString& file)
     DocumentReader reader(data, file);
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
-    // QJsonDocument takes an escape JSON does not have (\A) as the bare letter. In a hand-written path such
-    // as "SRV0\ARCHIVE" that silently drops the backslash, so it is refused like any other fault, unless
-    // the parser stopped at a fault before it.
+    // What QJsonDocument takes beyond JSON is refused like any other fault, unless the parser stopped at one
+    // before it: a hand-written path such as "SRV0\ARCHIVE" would otherwise lose its backslash without a word.
     // (The parser's offset may lie past the end of a text cut short.)
-    const qsizetype parsed = error.error == QJsonParseError::NoError ? json.size() : std::min<qsizetype>(error.offset, json.size());
-    if (const qsizetype escape = firstUnknownEscape(json, parsed); escape >= 0) {
-        error.error = QJsonParseError::IllegalEscapeSequence;
-        error.offset = int(escape);
+    const qsizetype parsed = error.error == QJsonParseError::NoError ? json.size()
+                                                                     : std::min<qsizetype>(error.offset, json.size());
+    if (const Leniency lenient = firstLeniency(json, parsed); lenient.offset >= 0) {
+        error.error = lenient.error;
+        error.offset = int(lenient.offset);
     }
     if (error.error != QJsonParseError::NoError)
         reader.fail(QStringLiteral("Byte %1").arg(error.offset),
