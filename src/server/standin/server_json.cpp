@@ -272,12 +272,15 @@ private:
             out += QLatin1StringView(run);
             return;
         }
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        // U+FEFF written as it is: QJsonDocument drops it at the start of a text without escapes and keeps it
+        // elsewhere, so it is left to the document reader. The decoder must not drop it unseen.
+        QStringDecoder decoder(QStringDecoder::Utf8,
+                               QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
         const QString decoded = decoder.decode(run);
         if (decoder.hasError())
             throw GiveUp {};
         for (const QChar c : decoded)
-            if (c.isSurrogate() || c.isNonCharacter())
+            if (c.isSurrogate() || c.isNonCharacter() || c == QChar(0xFEFF))
                 throw GiveUp {};
         out += decoded;
     }
