@@ -240,8 +240,9 @@ public:
         if (!query.exec())
             return failed(query);
         while (query.next())
-            m_known.insert(query.value(1).toString(), Known {query.value(0).toLongLong(), query.value(2).toString(),
-                                                             query.value(3).toString(), query.value(4).toString()});
+            m_known.insert(query.value(1).toString(),
+                           Known {query.value(0).toLongLong(), query.value(2).toString(), query.value(3).toString(),
+                                  query.value(4).toString()});
         // A new archive's id is chosen here rather than by SQLite, so that archive rows can be inserted many at
         // a time like the rest; the write lock taken by BEGIN IMMEDIATE keeps the ids free until the commit.
         if (!query.exec(QStringLiteral("SELECT coalesce(max(id), 0) FROM archives")) || !query.next())
@@ -256,10 +257,10 @@ public:
         QSqlQuery query(m_db);
         query.prepare(QStringLiteral("INSERT INTO runs (server, started, ended, program, threads, complete, figures,"
                                      " types, archives) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-        for (const QVariant& v : {QVariant(m_server), QVariant(msOf(info.started)), QVariant(msOf(info.ended)),
-                                  text(info.program), QVariant(info.threads), QVariant(info.complete),
-                                  QVariant(info.figures), QVariant(int(info.types)),
-                                  QVariant(qint64(m_run.archives.size()))})
+        for (const QVariant& v :
+             {QVariant(m_server), QVariant(msOf(info.started)), QVariant(msOf(info.ended)), text(info.program),
+              QVariant(info.threads), QVariant(info.complete), QVariant(info.figures), QVariant(int(info.types)),
+              QVariant(qint64(m_run.archives.size()))})
             query.addBindValue(v);
         if (!query.exec())
             return failed(query);
@@ -348,16 +349,17 @@ private:
     qint64 m_runId = -1;
     qint64 m_nextArchive = 1;
     QHash<QString, Known> m_known;
-    BatchInsert m_newArchive {m_db, QStringLiteral("INSERT INTO archives (id, server, path, name, user_id, full_path) VALUES"),
-                              6};
+    BatchInsert m_newArchive {
+        m_db, QStringLiteral("INSERT INTO archives (id, server, path, name, user_id, full_path) VALUES"), 6};
     QSqlQuery m_renamed {m_db};
     BatchInsert m_measurement {m_db,
                                QStringLiteral("INSERT INTO measurements (run, archive, pos, level, size, size_root,"
                                               " messages, messages_g, anhang, anhang_g, anhang_size, anhang_size_g,"
                                               " newest, oldest) VALUES"),
                                14};
-    BatchInsert m_typeCount {m_db, QStringLiteral("INSERT INTO type_counts (run, archive, level, type, count) VALUES"), 5,
-                             QStringLiteral(" ON CONFLICT (run, archive, type) DO UPDATE SET count = count + excluded.count")};
+    BatchInsert m_typeCount {
+        m_db, QStringLiteral("INSERT INTO type_counts (run, archive, level, type, count) VALUES"), 5,
+        QStringLiteral(" ON CONFLICT (run, archive, type) DO UPDATE SET count = count + excluded.count")};
     QSqlError m_error;
 };
 

@@ -100,7 +100,7 @@ TEST(FullDisk, ZipExportSaysTheDiskIsFullWhereverItRunsFull)
     for (int i = 0; i < 10; ++i)
         messages << (i % 2 ? fax(QStringLiteral("Fax %1").arg(i), noise(10000, quint32(i + 1)))
                            : mail(QStringLiteral("Mail %1").arg(i), noise(10000, quint32(i + 1))));
-    writeServer(server, {Arch{QStringLiteral("Frida Falk"), kUser, kUser, messages}});
+    writeServer(server, {Arch {QStringLiteral("Frida Falk"), kUser, kUser, messages}});
 
     // 100 KB of files that do not shrink: as much again in the spool and in the ZIP.
     for (const int freeKiB : {48, 148, 248}) {
@@ -114,18 +114,19 @@ TEST(FullDisk, ZipExportSaysTheDiskIsFullWhereverItRunsFull)
         filler.close();
 
         QByteArray log;
-        const int code = run(QStringLiteral(ARVELO_EXPORT_EXE),
-                             {QStringLiteral("--server"), server, QStringLiteral("--archive"), kUser,
-                              QStringLiteral("--out"), disk.path(), QStringLiteral("--types"), QStringLiteral("mail,fax"),
-                              QStringLiteral("--zip")},
-                             &log);
+        const int code =
+            run(QStringLiteral(ARVELO_EXPORT_EXE),
+                {QStringLiteral("--server"), server, QStringLiteral("--archive"), kUser, QStringLiteral("--out"),
+                 disk.path(), QStringLiteral("--types"), QStringLiteral("mail,fax"), QStringLiteral("--zip")},
+                &log);
         EXPECT_EQ(code, 74) << log.toStdString();
         const QString full = QStringLiteral("Die ZIP-Datei %1 konnte nicht geschrieben werden: %2")
                                  .arg(QDir::toNativeSeparators(disk.filePath(QStringLiteral("EML-Export.zip"))),
                                       platform::systemErrorText(ENOSPC));
         EXPECT_TRUE(QString::fromUtf8(log).contains(full)) << log.toStdString();
         EXPECT_FALSE(QFileInfo::exists(disk.filePath(QStringLiteral("EML-Export.zip"))));
-        EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{QStringLiteral(".filler")});
+        EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                  QStringList {QStringLiteral(".filler")});
     }
 }
 

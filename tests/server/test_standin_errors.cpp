@@ -152,7 +152,8 @@ TEST_F(BrokenServerJson, WhatJsonDoesNotHaveIsRefusedWhereItStands)
             EXPECT_TRUE(reason.startsWith(file() + QStringLiteral(": Byte "))) << reason.toStdString();
             EXPECT_FALSE(reason.endsWith(problem(c.error))) << reason.toStdString();
         } else {
-            EXPECT_EQ(reason, QStringLiteral("%1: Byte %2: %3").arg(file()).arg(c.json.indexOf(c.at)).arg(problem(c.error)));
+            EXPECT_EQ(reason,
+                      QStringLiteral("%1: Byte %2: %3").arg(file()).arg(c.json.indexOf(c.at)).arg(problem(c.error)));
         }
     }
 }

@@ -537,8 +537,8 @@ ServerJson readServerJsonDocument(const QByteArray& json, const QString& file)
     // What QJsonDocument takes beyond JSON is refused like any other fault, unless the parser stopped at one
     // before it: a hand-written path such as "SRV0\ARCHIVE" would otherwise lose its backslash without a word.
     // (The parser's offset may lie past the end of a text cut short.)
-    const qsizetype parsed = error.error == QJsonParseError::NoError ? json.size()
-                                                                     : std::min<qsizetype>(error.offset, json.size());
+    const qsizetype parsed =
+        error.error == QJsonParseError::NoError ? json.size() : std::min<qsizetype>(error.offset, json.size());
     if (const Leniency lenient = firstLeniency(json, parsed); lenient.offset >= 0) {
         error.error = lenient.error;
         error.offset = int(lenient.offset);
