@@ -1,8 +1,11 @@
 // server.json as the stand-in server reads it at log-on: the JSON, the whole validation, and then every
-// archive and message the file describes, including the message files it names.
+// archive and message the file describes, including the message files it names. Both readers of the file
+// see every input: the one-pass reader takes a file only when the document reader takes it too and reads
+// the same archives from it, and the log-on says what the document reader says.
 
 #include "fuzz_support.h"
 
+#include "server/standin/server_json.h"
 #include "server/standin/standin_server.h"
 #include "server/udavid_api.h"
 
@@ -11,6 +14,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+
+#include <optional>
 
 namespace {
 
@@ -81,6 +86,40 @@ void visit(Walk& walk, const std::shared_ptr<ArchiveFolder>& archive)
         visit(walk, subs->Item(i));
 }
 
+QString describe(const standin::ServerJson& read)
+{
+    QString text;
+    for (const standin::ServerJsonArchive& a : read.archives)
+        text += QStringLiteral("[%1|%2|%3|%4 messages|%5 subs] ")
+                    .arg(a.name, a.path, a.fullPath)
+                    .arg(a.messages.size())
+                    .arg(a.subs.size());
+    return text;
+}
+
+// What the document reader says of the file: the archives, or the reason it refuses it.
+struct DocumentVerdict {
+    std::optional<standin::ServerJson> read;
+    QString refusal;
+};
+
+DocumentVerdict compareReaders(const QByteArray& json, const QString& file)
+{
+    DocumentVerdict verdict;
+    try {
+        verdict.read = standin::readServerJsonDocument(json, file);
+    } catch (const ServerError& e) {
+        verdict.refusal = e.reason();
+    }
+    const std::optional<standin::ServerJson> direct = standin::readServerJsonDirect(json);
+    if (direct) {
+        FUZZ_CHECK(verdict.read, QStringLiteral("read in one pass, refused as a document: ") + verdict.refusal);
+        const bool same = direct->archives == verdict.read->archives && direct->byPath == verdict.read->byPath;
+        FUZZ_CHECK(same, QStringLiteral("one pass: %1\ndocument: %2").arg(describe(*direct), describe(*verdict.read)));
+    }
+    return verdict;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -92,18 +131,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     file.close();
 
+    const DocumentVerdict document =
+        compareReaders(QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)), file.fileName());
+
     const auto api = standin::createStandinApi(folder);
     try {
         api->PrepareLogon(1);
     } catch (const ServerError& e) {
-        // "file: place: problem", the file named first.
         const QString reason = e.reason();
+        FUZZ_CHECK(!document.read && reason == document.refusal,
+                   QStringLiteral("log-on: %1\ndocument: %2").arg(reason, document.refusal));
+        // "file: place: problem", the file named first.
         const QString prefix = QDir::toNativeSeparators(file.fileName()) + QStringLiteral(": ");
         FUZZ_CHECK(reason.startsWith(prefix), reason);
         const QString rest = reason.mid(prefix.size());
         FUZZ_CHECK(rest.indexOf(QStringLiteral(": ")) > 0, reason);
         return 0;
     }
+    FUZZ_CHECK(document.read, QStringLiteral("logged on, refused as a document: ") + document.refusal);
     Walk walk;
     walk.account = api->Logon(QString(), QString(), QString(), QString(), QString(), QStringLiteral("AUTH"));
     FUZZ_CHECK(walk.account != nullptr, QStringLiteral("no account after a good server.json"));

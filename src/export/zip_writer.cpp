@@ -2,6 +2,7 @@
 
 #include "export/export_names.h"
 #include "export/file_ops.h"
+#include "platform/excerpt.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -36,6 +38,7 @@ struct Packed {
     bool done = false;
     bool present = false;  // false: the file was not there, nothing to add
     QString error;         // the file was there but could not be read
+    QString spoolError;    // its packed bytes could not be written: the ZIP cannot be written either
     bool deflated = false;
     int spool = -1;
     qint64 offset = 0;
@@ -50,24 +53,46 @@ struct Packed {
 struct Spool {
     std::unique_ptr<QTemporaryFile> file;
     qint64 end = 0;
+    QString failed;  // why a write to it failed; it is not written again
 };
 
+// Qt reports a write that stops partway, because the disk ran full in the middle of it, as a short count
+// without the system's reason; writing the rest again fails with it (ENOSPC), and that is what is said.
 bool writeAll(QFile& file, const char* data, qint64 size)
 {
-    return file.write(data, size) == size;
+    while (size > 0) {
+        const qint64 written = file.write(data, size);
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+// The same for what QFile holds in its buffer: a flush that stops partway is tried once more for the reason.
+bool flushAll(QFile& file)
+{
+    return file.flush() || file.flush();
 }
 
 // Deflates `file` into the spool; stores it instead when deflating does not make it smaller.
-void pack(Packed& p, Spool& spool, const QString& spoolFolder)
+void packInto(Packed& p, Spool& spool, const QString& spoolFolder)
 {
     const QFileInfo info(p.file);
     if (!info.exists())
         return;
     p.present = true;
+    // What a failed write left in QFile's buffer would fail the next file with a reason of its own ("Unknown
+    // error" for a write that stops partway): the first reason stands for every later file.
+    if (!spool.failed.isEmpty()) {
+        p.spoolError = spool.failed;
+        return;
+    }
     if (!spool.file) {
         spool.file = std::make_unique<QTemporaryFile>(spoolFolder + QStringLiteral("/.EML-Export-XXXXXX.tmp"));
         if (!spool.file->open()) {
-            p.error = QStringLiteral("Zwischendatei für die ZIP-Datei: %1").arg(spool.file->errorString());
+            p.spoolError = QStringLiteral("Zwischendatei für die ZIP-Datei: %1").arg(spool.file->errorString());
             spool.file.reset();
             return;
         }
@@ -81,7 +106,7 @@ void pack(Packed& p, Spool& spool, const QString& spoolFolder)
     p.offset = spool.end;
     QFile& out = *spool.file;
     if (!out.seek(p.offset)) {
-        p.error = out.errorString();
+        p.spoolError = out.errorString();
         return;
     }
 
@@ -112,7 +137,7 @@ void pack(Packed& p, Spool& spool, const QString& spoolFolder)
             const int state = deflate(&zs, flush);
             const qint64 have = kChunk - zs.avail_out;
             if (have > 0 && !writeAll(out, output.data(), have)) {
-                p.error = out.errorString();
+                p.spoolError = out.errorString();
                 ok = false;
                 break;
             }
@@ -130,16 +155,25 @@ void pack(Packed& p, Spool& spool, const QString& spoolFolder)
     p.deflated = packed < size;
     if (!p.deflated) {
         // Stored: the file's own bytes replace the deflated ones (which took at least as much room).
-        if (!in.seek(0) || !out.seek(p.offset)) {
+        if (!in.seek(0)) {
             p.error = in.errorString();
+            return;
+        }
+        // Flushed first: a seek whose flush fails gives no reason.
+        if (!flushAll(out) || !out.seek(p.offset)) {
+            p.spoolError = out.errorString();
             return;
         }
         crc = crc32(0, nullptr, 0);
         size = 0;
         for (;;) {
             const qint64 got = in.read(input.data(), kChunk);
-            if (got < 0 || (got > 0 && !writeAll(out, input.data(), got))) {
-                p.error = got < 0 ? in.errorString() : out.errorString();
+            if (got < 0) {
+                p.error = in.errorString();
+                return;
+            }
+            if (got > 0 && !writeAll(out, input.data(), got)) {
+                p.spoolError = out.errorString();
                 return;
             }
             if (got == 0)
@@ -151,8 +185,21 @@ void pack(Packed& p, Spool& spool, const QString& spoolFolder)
         p.crc = quint32(crc);
         packed = size;
     }
+    // QFile keeps small writes in its buffer: a full disk may show only when that is written out, and then the
+    // bytes are known to be on the disk before libzip reads them back.
+    if (!flushAll(out)) {
+        p.spoolError = out.errorString();
+        return;
+    }
     p.compSize = packed;
     spool.end = p.offset + packed;
+}
+
+void pack(Packed& p, Spool& spool, const QString& spoolFolder)
+{
+    packInto(p, spool, spoolFolder);
+    if (!p.spoolError.isEmpty())
+        spool.failed = p.spoolError;
 }
 
 // What libzip reads for one entry: the packed bytes as they lie in the spool, announced with their method,
@@ -217,6 +264,16 @@ zip_int64_t entryCallback(void* state, void* data, zip_uint64_t length, zip_sour
         zip_error_set(&source->error, ZIP_ER_OPNOTSUPP, 0);
         return -1;
     }
+}
+
+// libzip's words for what failed, but a full disk in the system's words, as the export's other writes say it
+// (libzip would add its own "Write error: " or "Closing zip archive failed: ").
+QString zipErrorText(zip_t* zip)
+{
+    zip_error_t* error = zip_get_error(zip);
+    if (zip_error_system_type(error) == ZIP_ET_SYS && zip_error_code_system(error) == ENOSPC)
+        return platform::systemErrorText(ENOSPC);
+    return QString::fromLocal8Bit(zip_strerror(zip));
 }
 
 void closeProgress(zip_t*, double fraction, void* state)
@@ -390,16 +447,23 @@ bool ZipWriter::close(const std::function<void(int)>& progress, QString* reason)
     d->stopWorkers();
 
     std::vector<const Packed*> entries;
+    QString spoolError;
     for (const int job : d->lastJobOfSlot) {
         const Packed& p = d->jobs[std::size_t(job)];
         if (!p.present)
             continue;
+        if (!p.spoolError.isEmpty() && spoolError.isEmpty())
+            spoolError = p.spoolError;
         if (!p.error.isEmpty()) {
             d->failures.append(Failure{p.file, p.error});
             continue;
         }
         entries.push_back(&p);
     }
+    // The disk beside the ZIP is full (or the spool cannot be written for another reason): the ZIP, which
+    // needs as much room again, is not attempted.
+    if (!spoolError.isEmpty())
+        return fail(spoolError);
 
     if (entries.empty()) {
         QString why;
@@ -453,7 +517,7 @@ bool ZipWriter::close(const std::function<void(int)>& progress, QString* reason)
     std::thread closer([&] {
         closedOk = zip_close(zip) == 0;
         if (!closedOk)
-            closeError = QString::fromLocal8Bit(zip_strerror(zip));
+            closeError = zipErrorText(zip);
         closed = true;
     });
     waitResponsive([&] { return closed.load(); }, [&] { report(50 + int(50 * fraction.load())); });

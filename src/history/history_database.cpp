@@ -60,6 +60,45 @@ bool execWaiting(QSqlQuery& query, const QString& sql)
     }
 }
 
+// A write transaction that is rolled back when it ends uncommitted, whichever way the function leaves.
+class Transaction {
+public:
+    explicit Transaction(const QSqlDatabase& db) : m_query(db) {}
+    ~Transaction()
+    {
+        if (m_active)
+            m_query.exec(QStringLiteral("ROLLBACK"));
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    // BEGIN IMMEDIATE takes the write lock at once, so another writer's transaction is waited out here and
+    // never ends this one halfway.
+    bool begin()
+    {
+        m_active = execWaiting(m_query, QStringLiteral("BEGIN IMMEDIATE"));
+        return m_active;
+    }
+    bool commit()
+    {
+        if (!m_query.exec(QStringLiteral("COMMIT")))
+            return false;
+        m_active = false;
+        return true;
+    }
+    // The statement that failed in begin() or commit().
+    const QSqlQuery& query() const { return m_query; }
+
+private:
+    QSqlQuery m_query;
+    bool m_active = false;
+};
+
+QString readingFailed()
+{
+    return QStringLiteral("Die Historie kann nicht gelesen werden");
+}
+
 constexpr int kSqliteReadOnly = 8;
 constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteCantOpen = 14;
@@ -182,6 +221,148 @@ private:
     QVariantList m_values;
 };
 
+// The steps of writing one run, inside the caller's transaction. A step that fails returns false and keeps
+// the error of the statement that failed.
+class RunWriter {
+public:
+    RunWriter(const QSqlDatabase& db, const Run& run, qint64 server) : m_db(db), m_run(run), m_server(server)
+    {
+        m_renamed.prepare(QStringLiteral("UPDATE archives SET name = ?, user_id = ?, full_path = ? WHERE id = ?"));
+    }
+
+    // The server's archives known so far, so that each archive row costs one insert.
+    bool readKnownArchives()
+    {
+        QSqlQuery query(m_db);
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT id, path, name, user_id, full_path FROM archives WHERE server = ?"));
+        query.addBindValue(m_server);
+        if (!query.exec())
+            return failed(query);
+        while (query.next())
+            m_known.insert(query.value(1).toString(),
+                           Known {query.value(0).toLongLong(), query.value(2).toString(), query.value(3).toString(),
+                                  query.value(4).toString()});
+        // A new archive's id is chosen here rather than by SQLite, so that archive rows can be inserted many at
+        // a time like the rest; the write lock taken by BEGIN IMMEDIATE keeps the ids free until the commit.
+        if (!query.exec(QStringLiteral("SELECT coalesce(max(id), 0) FROM archives")) || !query.next())
+            return failed(query);
+        m_nextArchive = query.value(0).toLongLong() + 1;
+        return true;
+    }
+
+    bool insertRun()
+    {
+        const RunInfo& info = m_run.info;
+        QSqlQuery query(m_db);
+        query.prepare(QStringLiteral("INSERT INTO runs (server, started, ended, program, threads, complete, figures,"
+                                     " types, archives) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        for (const QVariant& v :
+             {QVariant(m_server), QVariant(msOf(info.started)), QVariant(msOf(info.ended)), text(info.program),
+              QVariant(info.threads), QVariant(info.complete), QVariant(info.figures), QVariant(int(info.types)),
+              QVariant(qint64(m_run.archives.size()))})
+            query.addBindValue(v);
+        if (!query.exec())
+            return failed(query);
+        m_runId = query.lastInsertId().toLongLong();
+        return true;
+    }
+
+    // Every archive's row (new, or with its latest names), its measurement and its type counts.
+    bool insertArchives()
+    {
+        QSet<qint64> inRun;
+        int pos = 0;
+        for (const ArchiveFigures& a : m_run.archives) {
+            const std::optional<qint64> archive = archiveId(a);
+            if (!archive)
+                return false;
+            // A server that lists an archive twice: the first listing counts.
+            if (inRun.contains(*archive))
+                continue;
+            inRun.insert(*archive);
+            if (m_run.info.figures
+                && !m_measurement.add({QVariant(m_runId), QVariant(*archive), QVariant(pos++), QVariant(a.level),
+                                       QVariant(a.Size), QVariant(a.SizeRoot), QVariant(a.AnzahlNachrichten),
+                                       QVariant(a.AnzahlNachrichtenG), QVariant(a.Anhang), QVariant(a.AnhangG),
+                                       QVariant(a.AnhangSize), QVariant(a.AnhangSizeG),
+                                       a.newest.isEmpty() ? QVariant() : QVariant(a.newest),
+                                       a.oldest.isEmpty() ? QVariant() : QVariant(a.oldest)}))
+                return failed(m_measurement.query());
+            if (a.types) {
+                for (const TypeTally& t : *a.types) {
+                    if (!m_typeCount.add({QVariant(m_runId), QVariant(*archive), QVariant(a.level), QVariant(t.key),
+                                          QVariant(t.count)}))
+                        return failed(m_typeCount.query());
+                }
+            }
+        }
+        for (BatchInsert* batch : {&m_newArchive, &m_measurement, &m_typeCount}) {
+            if (!batch->flush())
+                return failed(batch->query());
+        }
+        return true;
+    }
+
+    qint64 runId() const { return m_runId; }
+    const QSqlError& error() const { return m_error; }
+
+private:
+    struct Known {
+        qint64 id;
+        QString name, userId, fullPath;
+    };
+
+    bool failed(const QSqlQuery& query)
+    {
+        m_error = query.lastError();
+        return false;
+    }
+
+    std::optional<qint64> archiveId(const ArchiveFigures& a)
+    {
+        auto it = m_known.find(a.path);
+        if (it == m_known.end()) {
+            if (!m_newArchive.add({QVariant(m_nextArchive), QVariant(m_server), text(a.path), text(a.name),
+                                   text(a.userId), text(a.fullPath)})) {
+                failed(m_newArchive.query());
+                return std::nullopt;
+            }
+            return m_known.insert(a.path, Known {m_nextArchive++, a.name, a.userId, a.fullPath})->id;
+        }
+        if (it->name != a.name || it->userId != a.userId || it->fullPath != a.fullPath) {
+            // The latest names are the ones to show.
+            for (const QVariant& v : {text(a.name), text(a.userId), text(a.fullPath), QVariant(it->id)})
+                m_renamed.addBindValue(v);
+            if (!m_renamed.exec()) {
+                failed(m_renamed);
+                return std::nullopt;
+            }
+            *it = Known {it->id, a.name, a.userId, a.fullPath};
+        }
+        return it->id;
+    }
+
+    QSqlDatabase m_db;
+    const Run& m_run;
+    qint64 m_server;
+    qint64 m_runId = -1;
+    qint64 m_nextArchive = 1;
+    QHash<QString, Known> m_known;
+    BatchInsert m_newArchive {
+        m_db, QStringLiteral("INSERT INTO archives (id, server, path, name, user_id, full_path) VALUES"), 6};
+    QSqlQuery m_renamed {m_db};
+    BatchInsert m_measurement {m_db,
+                               QStringLiteral("INSERT INTO measurements (run, archive, pos, level, size, size_root,"
+                                              " messages, messages_g, anhang, anhang_g, anhang_size, anhang_size_g,"
+                                              " newest, oldest) VALUES"),
+                               14};
+    BatchInsert m_typeCount {
+        m_db, QStringLiteral("INSERT INTO type_counts (run, archive, level, type, count) VALUES"), 5,
+        QStringLiteral(" ON CONFLICT (run, archive, type) DO UPDATE SET count = count + excluded.count")};
+    QSqlError m_error;
+};
+
 }  // namespace
 
 QString HistoryDatabase::defaultPath()
@@ -217,7 +398,16 @@ bool HistoryDatabase::failText(const QString& text)
 
 bool HistoryDatabase::fail(const QString& what, const QSqlQuery& query)
 {
-    const QSqlError error = query.lastError();
+    return fail(what, query.lastError());
+}
+
+bool HistoryDatabase::read(QSqlQuery& query)
+{
+    return query.exec() || fail(readingFailed(), query);
+}
+
+bool HistoryDatabase::fail(const QString& what, const QSqlError& error)
+{
     const QString reason = error.databaseText().isEmpty() ? error.text() : error.databaseText();
     switch (primaryCode(error)) {
     case kSqliteNotADb:
@@ -241,12 +431,6 @@ bool HistoryDatabase::fail(const QString& what, const QSqlQuery& query)
     default:
         return failText(QStringLiteral("%1: Historie %2: %3").arg(what, quoted(m_path), reason));
     }
-}
-
-void HistoryDatabase::rollback()
-{
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.exec(QStringLiteral("ROLLBACK"));
 }
 
 bool HistoryDatabase::open()
@@ -282,8 +466,10 @@ bool HistoryDatabase::open()
 
 bool HistoryDatabase::prepareSchema()
 {
-    const QString reading = QStringLiteral("Die Historie kann nicht gelesen werden");
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    const QString reading = readingFailed();
+    const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    Transaction transaction(db);
+    QSqlQuery query(db);
     // Only reads until the file is known to be ours or empty: a foreign file must stay byte for byte as it is.
     // One statement, so a writer making the schema at this moment is seen whole or not at all.
     const QString ownership = QStringLiteral(
@@ -315,38 +501,26 @@ bool HistoryDatabase::prepareSchema()
         return fail(reading, query);
 
     // Two programs opening a new file at once: the second waits here and then finds the schema in place.
-    if (!execWaiting(query, QStringLiteral("BEGIN IMMEDIATE")))
-        return fail(QStringLiteral("Die Historie kann nicht geschrieben werden"), query);
+    if (!transaction.begin())
+        return fail(QStringLiteral("Die Historie kann nicht geschrieben werden"), transaction.query());
     const std::optional<bool> inside = foreign();
-    if (!inside || *inside) {
-        const bool result = inside ? failText(notOurs) : fail(reading, query);
-        rollback();
-        return result;
-    }
-    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
-        fail(reading, query);
-        rollback();
-        return false;
-    }
+    if (!inside || *inside)
+        return inside ? failText(notOurs) : fail(reading, query);
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return fail(reading, query);
     const int version = query.value(0).toInt();
     query.finish();
     if (version > kSchemaVersion) {
-        rollback();
         return failText(QStringLiteral("Die Historie %1 stammt von einer neueren Arvelo-Version (Schema %2, diese Version "
                                        "kennt bis %3); sie wird nicht benutzt und bleibt unverändert.")
                             .arg(quoted(m_path))
                             .arg(version)
                             .arg(kSchemaVersion));
     }
-    if (version < kSchemaVersion && !upgradeFrom(version)) {
-        rollback();
+    if (version < kSchemaVersion && !upgradeFrom(version))
         return false;
-    }
-    if (!query.exec(QStringLiteral("COMMIT"))) {
-        const bool result = fail(QStringLiteral("Die Historie kann nicht angelegt werden"), query);
-        rollback();
-        return result;
-    }
+    if (!transaction.commit())
+        return fail(QStringLiteral("Die Historie kann nicht angelegt werden"), transaction.query());
     return true;
 }
 
@@ -382,130 +556,41 @@ qint64 HistoryDatabase::serverId(const QString& server, bool create)
     }
     query.prepare(QStringLiteral("SELECT id FROM servers WHERE root = ?"));
     query.addBindValue(text(server));
-    if (!query.exec()) {
-        fail(QStringLiteral("Die Historie kann nicht gelesen werden"), query);
+    if (!read(query))
         return -1;
-    }
     return query.next() ? query.value(0).toLongLong() : 0;
 }
 
 std::optional<qint64> HistoryDatabase::record(const Run& run)
 {
     m_error.clear();
-    const QString writing = QStringLiteral("Der Lauf wurde nicht in die Historie geschrieben, sie ist unverändert");
     if (!m_open) {
         failText(QStringLiteral("Die Historie %1 ist nicht geöffnet.").arg(quoted(m_path)));
         return std::nullopt;
     }
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery query(db);
-    if (!execWaiting(query, QStringLiteral("BEGIN IMMEDIATE"))) {
-        fail(writing, query);
+    const QString writing = QStringLiteral("Der Lauf wurde nicht in die Historie geschrieben, sie ist unverändert");
+    const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    // Made first, so it ends last: after the writer's statements, rolling back what they did unless committed.
+    Transaction transaction(db);
+    if (!transaction.begin()) {
+        fail(writing, transaction.query());
         return std::nullopt;
     }
-    const auto abandon = [&](QSqlQuery& failed) {
-        fail(writing, failed);
-        failed.finish();
-        rollback();
-        return std::nullopt;
-    };
-
     const qint64 server = serverId(run.info.server, true);
     if (server <= 0) {
-        rollback();
         m_error = writing + QStringLiteral(": ") + m_error;
         return std::nullopt;
     }
-
-    // The server's archives known so far, so that each archive row costs one insert.
-    struct Known {
-        qint64 id;
-        QString name, userId, fullPath;
-    };
-    QHash<QString, Known> known;
-    query.prepare(QStringLiteral("SELECT id, path, name, user_id, full_path FROM archives WHERE server = ?"));
-    query.addBindValue(server);
-    if (!query.exec())
-        return abandon(query);
-    while (query.next())
-        known.insert(query.value(1).toString(), Known {query.value(0).toLongLong(), query.value(2).toString(),
-                                                       query.value(3).toString(), query.value(4).toString()});
-
-    query.prepare(QStringLiteral("INSERT INTO runs (server, started, ended, program, threads, complete, figures, types,"
-                                 " archives) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    for (const QVariant& v : {QVariant(server), QVariant(msOf(run.info.started)), QVariant(msOf(run.info.ended)),
-                              text(run.info.program), QVariant(run.info.threads), QVariant(run.info.complete),
-                              QVariant(run.info.figures), QVariant(int(run.info.types)),
-                              QVariant(qint64(run.archives.size()))})
-        query.addBindValue(v);
-    if (!query.exec())
-        return abandon(query);
-    const qint64 runId = query.lastInsertId().toLongLong();
-
-    // A new archive's id is chosen here rather than by SQLite, so that archive rows can be inserted many at a
-    // time like the rest; the write lock taken by BEGIN IMMEDIATE keeps the ids free until the commit.
-    if (!query.exec(QStringLiteral("SELECT coalesce(max(id), 0) FROM archives")) || !query.next())
-        return abandon(query);
-    qint64 nextArchive = query.value(0).toLongLong() + 1;
-    query.finish();
-
-    BatchInsert newArchive(db, QStringLiteral("INSERT INTO archives (id, server, path, name, user_id, full_path) VALUES"), 6);
-    QSqlQuery renamed(db);
-    renamed.prepare(QStringLiteral("UPDATE archives SET name = ?, user_id = ?, full_path = ? WHERE id = ?"));
-    BatchInsert measurement(db,
-                            QStringLiteral("INSERT INTO measurements (run, archive, pos, level, size, size_root, messages,"
-                                           " messages_g, anhang, anhang_g, anhang_size, anhang_size_g, newest, oldest)"
-                                           " VALUES"),
-                            14);
-    BatchInsert typeCount(db, QStringLiteral("INSERT INTO type_counts (run, archive, level, type, count) VALUES"), 5,
-                          QStringLiteral(" ON CONFLICT (run, archive, type) DO UPDATE SET count = count + excluded.count"));
-
-    QSet<qint64> inRun;
-    int pos = 0;
-    for (const ArchiveFigures& a : run.archives) {
-        auto it = known.find(a.path);
-        if (it == known.end()) {
-            if (!newArchive.add({QVariant(nextArchive), QVariant(server), text(a.path), text(a.name), text(a.userId),
-                                 text(a.fullPath)}))
-                return abandon(newArchive.query());
-            it = known.insert(a.path, Known {nextArchive++, a.name, a.userId, a.fullPath});
-        } else if (it->name != a.name || it->userId != a.userId || it->fullPath != a.fullPath) {
-            // The latest names are the ones to show.
-            for (const QVariant& v : {text(a.name), text(a.userId), text(a.fullPath), QVariant(it->id)})
-                renamed.addBindValue(v);
-            if (!renamed.exec())
-                return abandon(renamed);
-            *it = Known {it->id, a.name, a.userId, a.fullPath};
-        }
-        const qint64 archive = it->id;
-        // A server that lists an archive twice: the first listing counts.
-        if (inRun.contains(archive))
-            continue;
-        inRun.insert(archive);
-
-        if (run.info.figures
-            && !measurement.add({QVariant(runId), QVariant(archive), QVariant(pos++), QVariant(a.level),
-                                 QVariant(a.Size), QVariant(a.SizeRoot), QVariant(a.AnzahlNachrichten),
-                                 QVariant(a.AnzahlNachrichtenG), QVariant(a.Anhang), QVariant(a.AnhangG),
-                                 QVariant(a.AnhangSize), QVariant(a.AnhangSizeG),
-                                 a.newest.isEmpty() ? QVariant() : QVariant(a.newest),
-                                 a.oldest.isEmpty() ? QVariant() : QVariant(a.oldest)}))
-            return abandon(measurement.query());
-        if (a.types) {
-            for (const TypeTally& t : *a.types) {
-                if (!typeCount.add({QVariant(runId), QVariant(archive), QVariant(a.level), QVariant(t.key),
-                                    QVariant(t.count)}))
-                    return abandon(typeCount.query());
-            }
-        }
+    RunWriter writer(db, run, server);
+    if (!writer.readKnownArchives() || !writer.insertRun() || !writer.insertArchives()) {
+        fail(writing, writer.error());
+        return std::nullopt;
     }
-    for (BatchInsert* batch : {&newArchive, &measurement, &typeCount}) {
-        if (!batch->flush())
-            return abandon(batch->query());
+    if (!transaction.commit()) {
+        fail(writing, transaction.query());
+        return std::nullopt;
     }
-    if (!query.exec(QStringLiteral("COMMIT")))
-        return abandon(query);
-    return runId;
+    return writer.runId();
 }
 
 std::optional<std::vector<RunInfo>> HistoryDatabase::runs(const QString& server)
@@ -520,10 +605,8 @@ std::optional<std::vector<RunInfo>> HistoryDatabase::runs(const QString& server)
     query.prepare(QStringLiteral("SELECT %1 FROM runs WHERE server = ? ORDER BY started DESC, id DESC")
                       .arg(QLatin1String(kRunColumns)));
     query.addBindValue(id);
-    if (!query.exec()) {
-        fail(QStringLiteral("Die Historie kann nicht gelesen werden"), query);
+    if (!read(query))
         return std::nullopt;
-    }
     while (query.next()) {
         RunInfo info = runInfo(query);
         info.server = server;
@@ -535,7 +618,6 @@ std::optional<std::vector<RunInfo>> HistoryDatabase::runs(const QString& server)
 std::optional<Growth> HistoryDatabase::growth(const QString& server, const std::optional<QDateTime>& since)
 {
     m_error.clear();
-    const QString reading = QStringLiteral("Die Historie kann nicht gelesen werden");
     const qint64 id = serverId(server, false);
     if (id <= 0)
         return std::nullopt;
@@ -550,10 +632,8 @@ std::optional<Growth> HistoryDatabase::growth(const QString& server, const std::
         query.addBindValue(id);
         for (const QVariant& v : values)
             query.addBindValue(v);
-        if (!query.exec()) {
-            fail(reading, query);
+        if (!read(query))
             return std::nullopt;
-        }
         if (!query.next())
             return std::nullopt;
         RunInfo info = runInfo(query);
@@ -582,10 +662,8 @@ std::optional<Growth> HistoryDatabase::growth(const QString& server, const std::
         " WHERE m.run = ? ORDER BY m.pos"));
     query.addBindValue(growth.reference ? growth.reference->id : qint64(-1));
     query.addBindValue(latest->id);
-    if (!query.exec()) {
-        fail(reading, query);
+    if (!read(query))
         return std::nullopt;
-    }
     while (query.next()) {
         GrowthRow row;
         row.level = query.value(0).toInt();
@@ -620,10 +698,8 @@ std::optional<ArchiveGrowth> HistoryDatabase::archiveGrowth(const QString& serve
                                  " ORDER BY r.started DESC, r.id DESC"));
     query.addBindValue(id);
     query.addBindValue(archivePath);
-    if (!query.exec()) {
-        fail(QStringLiteral("Die Historie kann nicht gelesen werden"), query);
+    if (!read(query))
         return std::nullopt;
-    }
     if (!query.next())
         return std::nullopt;
     const QDateTime latestStarted = whenOf(query.value(0));
@@ -657,10 +733,8 @@ std::optional<std::vector<ServerSize>> HistoryDatabase::serverSizes(const QStrin
                                  " ORDER BY r.started, r.id"));
     query.addBindValue(id);
     query.addBindValue(msOf(from));
-    if (!query.exec()) {
-        fail(QStringLiteral("Die Historie kann nicht gelesen werden"), query);
+    if (!read(query))
         return std::nullopt;
-    }
     while (query.next())
         result.push_back(ServerSize {whenOf(query.value(0)), query.value(1).toDouble()});
     return result;
@@ -677,10 +751,8 @@ std::optional<std::vector<ArchiveFigures>> HistoryDatabase::runArchives(qint64 r
         " m.anhang, m.anhang_g, m.anhang_size, m.anhang_size_g, m.newest, m.oldest"
         " FROM measurements m JOIN archives a ON a.id = m.archive WHERE m.run = ? ORDER BY m.pos"));
     query.addBindValue(run);
-    if (!query.exec()) {
-        fail(QStringLiteral("Die Historie kann nicht gelesen werden"), query);
+    if (!read(query))
         return std::nullopt;
-    }
     while (query.next()) {
         ArchiveFigures f;
         f.level = query.value(0).toInt();
@@ -712,10 +784,8 @@ std::optional<std::vector<TypeTotal>> HistoryDatabase::typeTotals(qint64 run)
     query.prepare(QStringLiteral("SELECT type, sum(count), count(DISTINCT archive) FROM type_counts"
                                  " WHERE run = ? AND level = 0 GROUP BY type ORDER BY sum(count) DESC, type"));
     query.addBindValue(run);
-    if (!query.exec()) {
-        fail(QStringLiteral("Die Historie kann nicht gelesen werden"), query);
+    if (!read(query))
         return std::nullopt;
-    }
     while (query.next())
         result.push_back(TypeTotal {query.value(0).toString(), query.value(1).toLongLong(), query.value(2).toInt()});
     return result;
@@ -730,11 +800,13 @@ std::optional<int> HistoryDatabase::forgetBefore(const QString& server, const QD
         return std::nullopt;
     if (id == 0)
         return 0;
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    if (!execWaiting(query, QStringLiteral("BEGIN IMMEDIATE"))) {
-        fail(writing, query);
+    const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    Transaction transaction(db);
+    if (!transaction.begin()) {
+        fail(writing, transaction.query());
         return std::nullopt;
     }
+    QSqlQuery query(db);
     const QString doomed = QStringLiteral("(SELECT id FROM runs WHERE server = %1 AND started < %2)").arg(id).arg(msOf(before));
     int forgotten = 0;
     const QStringList steps = {
@@ -750,17 +822,13 @@ std::optional<int> HistoryDatabase::forgetBefore(const QString& server, const QD
     for (const QString& step : steps) {
         if (!query.exec(step)) {
             fail(writing, query);
-            query.finish();
-            rollback();
             return std::nullopt;
         }
         if (step.startsWith(QLatin1String("DELETE FROM runs")))
             forgotten = query.numRowsAffected();
     }
-    if (!query.exec(QStringLiteral("COMMIT"))) {
-        fail(writing, query);
-        query.finish();
-        rollback();
+    if (!transaction.commit()) {
+        fail(writing, transaction.query());
         return std::nullopt;
     }
     return forgotten;

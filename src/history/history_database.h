@@ -9,6 +9,7 @@
 #include <vector>
 
 class QSqlDatabase;
+class QSqlError;
 class QSqlQuery;
 
 namespace history {
@@ -70,11 +71,13 @@ public:
 
 private:
     bool fail(const QString& what, const QSqlQuery& query);
+    bool fail(const QString& what, const QSqlError& error);
     bool failText(const QString& text);
+    // Runs a prepared read; false with error() set when it fails.
+    bool read(QSqlQuery& query);
     bool prepareSchema();
     bool upgradeFrom(int version);
     qint64 serverId(const QString& server, bool create);
-    void rollback();
 
     QString m_path;
     QString m_connection;

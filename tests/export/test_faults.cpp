@@ -89,6 +89,47 @@ TEST(FullDisk, ExportEndsWithTheReasonAndLeavesOnlyWholeFiles)
     EXPECT_GT(files, 0);
 }
 
+// A ZIP export onto a disk that runs full while the message files are placed, while their packed bytes go to
+// the spool beside the ZIP, and while the ZIP itself is written: each time the run ends with the output error
+// and says that the disk is full, in the words every other write of the export uses; nothing temporary stays.
+TEST(FullDisk, ZipExportSaysTheDiskIsFullWhereverItRunsFull)
+{
+    QTemporaryDir temp;
+    const QString server = temp.filePath(QStringLiteral("server"));
+    QList<Msg> messages;
+    for (int i = 0; i < 10; ++i)
+        messages << (i % 2 ? fax(QStringLiteral("Fax %1").arg(i), noise(10000, quint32(i + 1)))
+                           : mail(QStringLiteral("Mail %1").arg(i), noise(10000, quint32(i + 1))));
+    writeServer(server, {Arch {QStringLiteral("Frida Falk"), kUser, kUser, messages}});
+
+    // 100 KB of files that do not shrink: as much again in the spool and in the ZIP.
+    for (const int freeKiB : {48, 148, 248}) {
+        SCOPED_TRACE(freeKiB);
+        const TinyFileSystem disk(512 * 1024);
+        if (!disk.mounted())
+            GTEST_SKIP() << disk.whyNot();
+        QFile filler(disk.filePath(QStringLiteral(".filler")));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        ASSERT_EQ(filler.write(QByteArray((512 - freeKiB) * 1024, 'f')), (512 - freeKiB) * 1024);
+        filler.close();
+
+        QByteArray log;
+        const int code =
+            run(QStringLiteral(ARVELO_EXPORT_EXE),
+                {QStringLiteral("--server"), server, QStringLiteral("--archive"), kUser, QStringLiteral("--out"),
+                 disk.path(), QStringLiteral("--types"), QStringLiteral("mail,fax"), QStringLiteral("--zip")},
+                &log);
+        EXPECT_EQ(code, 74) << log.toStdString();
+        const QString full = QStringLiteral("Die ZIP-Datei %1 konnte nicht geschrieben werden: %2")
+                                 .arg(QDir::toNativeSeparators(disk.filePath(QStringLiteral("EML-Export.zip"))),
+                                      platform::systemErrorText(ENOSPC));
+        EXPECT_TRUE(QString::fromUtf8(log).contains(full)) << log.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(disk.filePath(QStringLiteral("EML-Export.zip"))));
+        EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                  QStringList {QStringLiteral(".filler")});
+    }
+}
+
 // Export.dat on a full disk: the save fails and says why; the file keeps the last folder, whole.
 TEST(FullDisk, ExportDatKeepsTheLastFolder)
 {

@@ -58,8 +58,10 @@ const Case kReadDirectly[] = {
     {"escapes and UTF-8",
      root(R"(, "subArchives": [{"name": "M\u00fcller \"&\" S\u00F6hne\t\/\b\f\n\r", "path": "Jürgen € ✓",
             "fullPath": "\\\\a\\b"}])")},
-    {"messages of every kind",
-     root(R"(, "messages": [{"kind": 2, "title": "Mail", "eml": "m/a.eml"},
+    {"control characters written as they are",
+     root(", \"subArchives\": [{\"name\": \"Seite\f2\t\", \"path\": \"p\", \"fullPath\": \"f\", \"messages\": "
+          "[{\"kind\": 2, \"title\": \"t\", \"eml\": \"m/a.eml\r\"}]}]")},
+    {"messages of every kind", root(R"(, "messages": [{"kind": 2, "title": "Mail", "eml": "m/a.eml"},
             {"title": "Fax", "kind": 3, "faxImage": "m\\f.tif", "url": "ignored"},
             {"kind": 8, "title": "Link", "url": "https://x"}, {"kind": -7, "title": "", "other": [1]},
             {"kind": 1234567890, "title": "groß"}])")},
@@ -99,7 +101,6 @@ TEST(ServerJson, TheDirectReaderLeavesFaultsAndOdditiesToTheDocument)
         {"url missing", root(R"(, "messages": [{"kind": 8, "title": "t"}])")},
         {"eml not a text", root(R"(, "messages": [{"kind": 1, "title": "t", "eml": 3}])")},
         {"invalid UTF-8", root(R"(, "x": ")" + QByteArray("\xC3\x28") + "\"")},
-        {"control character in a text", root(R"(, "x": ")" + QByteArray("a\x01") + "\"")},
         {"bad escape", root(R"(, "x": "\q")")},
         {"bad number", root(R"(, "x": 01)")},
         {"trailing comma", root(R"(, "subArchives": [],)")},
@@ -114,6 +115,10 @@ TEST(ServerJson, TheDirectReaderLeavesFaultsAndOdditiesToTheDocument)
         {"whole kind written with a fraction", root(R"(, "messages": [{"kind": 2.0, "title": "t", "eml": "e"}])")},
         {"surrogate pair", root(R"(, "name2": "\ud83d\ude00")")},
         {"NUL escaped", root(R"(, "x": "\u0000")")},
+        // QJsonDocument drops U+FEFF at the start of a text without escapes, and only there
+        {"U+FEFF starting a text",
+         root(", \"subArchives\": [{\"name\": \"\xEF\xBB\xBFN\", \"path\": \"\xEF\xBB\xBFS:D\\\\U\", \"fullPath\": "
+              "\"f\"}]")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

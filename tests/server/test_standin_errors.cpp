@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonParseError>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -111,6 +112,62 @@ TEST_F(BrokenServerJson, InvalidJsonGivesTheByteOffsetOfTheFault)
         SCOPED_TRACE(bad.toStdString());
         EXPECT_TRUE(failureFor(bad).contains(QStringLiteral(": kein gültiges JSON"))) << failureFor(bad).toStdString();
     }
+}
+
+// What QJsonDocument takes beyond JSON is refused where it stands: an escape JSON does not have ("\A", which
+// QJsonDocument takes as "A", so a hand-written Windows path "SRV0\ARCHIVE" would lose its backslashes without a
+// word) and a number with a point that has no digit on one side ("2.", which it takes as 2).
+TEST_F(BrokenServerJson, WhatJsonDoesNotHaveIsRefusedWhereItStands)
+{
+    const auto problem = [](QJsonParseError::ParseError error) {
+        QJsonParseError e;
+        e.error = error;
+        return QStringLiteral("kein gültiges JSON (%1)").arg(e.errorString());
+    };
+    const auto escape = QJsonParseError::IllegalEscapeSequence;
+    const auto number = QJsonParseError::IllegalNumber;
+    const struct {
+        QByteArray json;
+        QByteArray at;  // what stands at the byte named; empty: a fault before it is named instead
+        QJsonParseError::ParseError error;
+    } cases[] = {
+        {withUsers({R"({"name": "A", "path": "SRV0\ARCHIVE", "fullPath": "F"})"}), "\\A", escape},
+        {withUsers({R"({"name": "Müller\'s", "path": "S:D\\A", "fullPath": "F"})"}), "\\'", escape},
+        {R"({"archiveRoot": {"n\ame": "A", "path": "P", "fullPath": "F"}})", "\\a", escape},
+        {withUsers({"{\"name\": \"A\\\x01\", \"path\": \"P\", \"fullPath\": \"F\"}"}), "\\\x01", escape},
+        {withUsers({"{\"name\": \"A\\\xC3\xA4\", \"path\": \"P\", \"fullPath\": \"F\"}"}), "\\\xC3", escape},
+        {withMessages(R"({"kind": 2., "title": "a", "eml": "m/a.eml"})"), "2.", number},
+        {withMessages(R"({"kind": 8, "title": "a", "url": "u", "x": [1, -.5]})"), "-.5", number},
+        {withMessages(R"({"kind": 8, "title": "a", "url": "u", "x": 1.e5})"), "1.e5", number},
+        // Cut short after the escape: still the escape. The parser's own faults, before an escape or in a text
+        // cut short without one, are named as the parser names them.
+        {R"({"archiveRoot": {"name": "\A)", "\\A", escape},
+        {R"({"archiveRoot": {"name" "A", "path": "\A"}})", "", escape},
+        {R"({"archiveRoot": {"name": "ab)", "", escape},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.json.toStdString());
+        const QString reason = failureFor(c.json);
+        if (c.at.isEmpty()) {
+            EXPECT_TRUE(reason.startsWith(file() + QStringLiteral(": Byte "))) << reason.toStdString();
+            EXPECT_FALSE(reason.endsWith(problem(c.error))) << reason.toStdString();
+        } else {
+            EXPECT_EQ(reason,
+                      QStringLiteral("%1: Byte %2: %3").arg(file()).arg(c.json.indexOf(c.at)).arg(problem(c.error)));
+        }
+    }
+}
+
+TEST_F(BrokenServerJson, ControlCharactersInTextsAreTakenAsWritten)
+{
+    const QByteArray json = withMessages("{\"kind\": 2, \"title\": \"Seite\f2\", \"eml\": \"m/a.eml\r\"}")
+                                .replace("\"name\": \"A\"", "\"name\": \"A\tB\"");
+    ASSERT_EQ(failureFor(json), QString());
+    const auto account = logOn(folder());
+    ASSERT_TRUE(account);
+    const auto user = account->GetArchiveRoot(1)->GetSubArchives()->Item(0);
+    EXPECT_EQ(user->Name(), QStringLiteral("A\tB"));
+    EXPECT_EQ(user->GetMailItem(user->GetMessages()->Item(0)->Key())->Title(), QStringLiteral("Seite\f2"));
 }
 
 TEST_F(BrokenServerJson, MissingRequiredFieldsNameTheirJsonPath)

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -24,6 +25,40 @@ int hexDigit(char c)
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
+}
+
+// Where QJsonDocument takes what JSON does not have: an escape JSON lacks ("\A", taken as the bare letter) or a
+// number whose point has no digit on one side ("2.", ".2", "1.e5"). The first such place within [0, end), the
+// part of the text the parser read without fault, where a '"' outside a text always opens one.
+struct Leniency {
+    qsizetype offset = -1;
+    QJsonParseError::ParseError error = QJsonParseError::NoError;
+};
+
+Leniency firstLeniency(const QByteArray& json, qsizetype end)
+{
+    const auto digit = [&](qsizetype i) { return i >= 0 && i < json.size() && json[i] >= '0' && json[i] <= '9'; };
+    bool inString = false;
+    for (qsizetype i = 0; i < end; ++i) {
+        const char c = json[i];
+        if (inString) {
+            if (c == '"') {
+                inString = false;
+            } else if (c == '\\') {
+                if (i + 1 < json.size() && std::string_view(R"("\/bfnrtu)").find(json[i + 1]) == std::string_view::npos)
+                    return {i, QJsonParseError::IllegalEscapeSequence};
+                ++i;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '.' && (!digit(i - 1) || !digit(i + 1))) {
+            qsizetype start = i;
+            while (start > 0 && (digit(start - 1) || json[start - 1] == '-'))
+                --start;
+            return {start, QJsonParseError::IllegalNumber};
+        }
+    }
+    return {};
 }
 
 // The document reader: every check in the order of the format's description, each fault named by its place.
@@ -237,12 +272,15 @@ private:
             out += QLatin1StringView(run);
             return;
         }
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        // U+FEFF written as it is: QJsonDocument drops it at the start of a text without escapes and keeps it
+        // elsewhere, so it is left to the document reader. The decoder must not drop it unseen.
+        QStringDecoder decoder(QStringDecoder::Utf8,
+                               QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
         const QString decoded = decoder.decode(run);
         if (decoder.hasError())
             throw GiveUp {};
         for (const QChar c : decoded)
-            if (c.isSurrogate() || c.isNonCharacter())
+            if (c.isSurrogate() || c.isNonCharacter() || c == QChar(0xFEFF))
                 throw GiveUp {};
         out += decoded;
     }
@@ -252,9 +290,9 @@ private:
         expect('"');
         // Plain ASCII, the usual case, becomes its string at once; anything else is put together in a
         // buffer kept for the purpose and copied out at its exact size, so no string keeps spare room.
+        // Control characters are taken as written, as QJsonDocument takes them (see docs/server-folder.md).
         const char* start = m_p;
-        while (m_p != m_end && *m_p != '"' && *m_p != '\\' && static_cast<unsigned char>(*m_p) >= 0x20
-               && static_cast<unsigned char>(*m_p) < 0x80)
+        while (m_p != m_end && *m_p != '"' && *m_p != '\\' && static_cast<unsigned char>(*m_p) < 0x80)
             ++m_p;
         if (m_p != m_end && *m_p == '"')
             return QString::fromLatin1(start, qsizetype(m_p++ - start));
@@ -270,8 +308,6 @@ private:
                 ++m_p;
                 return QString(out.constData(), out.size());
             }
-            if (c < 0x20)
-                throw GiveUp {};
             if (c != '\\') {
                 ++m_p;
                 continue;
@@ -498,6 +534,15 @@ ServerJson readServerJsonDocument(const QByteArray& json, const QString& file)
     DocumentReader reader(data, file);
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    // What QJsonDocument takes beyond JSON is refused like any other fault, unless the parser stopped at one
+    // before it: a hand-written path such as "SRV0\ARCHIVE" would otherwise lose its backslash without a word.
+    // (The parser's offset may lie past the end of a text cut short.)
+    const qsizetype parsed =
+        error.error == QJsonParseError::NoError ? json.size() : std::min<qsizetype>(error.offset, json.size());
+    if (const Leniency lenient = firstLeniency(json, parsed); lenient.offset >= 0) {
+        error.error = lenient.error;
+        error.offset = int(lenient.offset);
+    }
     if (error.error != QJsonParseError::NoError)
         reader.fail(QStringLiteral("Byte %1").arg(error.offset),
                     QStringLiteral("kein gültiges JSON (%1)").arg(error.errorString()));
