@@ -2,6 +2,7 @@
 
 #include "cli/stat_types.h"
 #include "engine/date_text.h"
+#include "platform/dos_stamp.h"
 
 #include <QStringList>
 
@@ -20,6 +21,23 @@ QByteArray shortestFixed(Real value)
     if (result.ec != std::errc())
         result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return QByteArray(buffer, int(result.ptr - buffer));
+}
+
+// A record's date as ISO 8601 bytes, empty when there is none. Where the record keeps the stamp its text was
+// made of, the fields come from the stamp: the text's format keeps every field (seconds included), so that is
+// what reading the text back gives, without the parse, which cost more than all the rest of a row.
+QByteArray isoField(const QString& text, platform::DosStamp stamp, const DateTextFormat& format)
+{
+    if (text.isEmpty() || !platform::isValidDosStamp(stamp))
+        return isoDateTime(text, format).toUtf8();
+    // Through the same date-time the text was formatted from, so a local time the zone shifts stays shifted.
+    const QDateTime when = platform::dosStampToDateTime(stamp);
+    const QDate date = when.date();
+    const QTime time = when.time();
+    char iso[32];
+    const int n = std::snprintf(iso, sizeof iso, "%04d-%02d-%02dT%02d:%02d:%02d", date.year(), date.month(),
+                                date.day(), time.hour(), time.minute(), time.second());
+    return QByteArray(iso, n);
 }
 
 // The figures of a row as text, in column order from Size on.
@@ -166,8 +184,9 @@ bool writeStatCsv(const std::vector<StatRow>& rows, const DateTextFormat& format
             out += ',' + csvField(*text);
         for (const QByteArray& figure : figuresOf(d).text)
             out += ',' + figure;
-        out += ',' + csvField(isoDateTime(d.Neueste, format));
-        out += ',' + csvField(isoDateTime(d.Aelteste, format));
+        // ISO dates hold nothing a CSV field quotes.
+        out += ',' + isoField(d.Neueste, d.NeuesteStamp, format);
+        out += ',' + isoField(d.Aelteste, d.AeltesteStamp, format);
         if (types)
             out += ',' + csvField(typesCsvText(types->rows.at(r)));
         out += "\r\n";
@@ -195,16 +214,16 @@ bool writeStatJson(const std::vector<StatRow>& rows, const DateTextFormat& forma
     out = "[\n";
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const TTobData& d = *rows[r].data;
-        const auto date = [&](const QString& text) {
-            const QString iso = isoDateTime(text, format);
-            return iso.isEmpty() ? QByteArray("null") : jsonString(iso);
+        const auto date = [&](const QString& text, platform::DosStamp stamp) {
+            const QByteArray iso = isoField(text, stamp, format);
+            return iso.isEmpty() ? QByteArray("null") : '"' + iso + '"';  // nothing in it to escape
         };
         QList<QByteArray> values = {QByteArray::number(rows[r].level), jsonString(d.TobitUser),
                                     jsonString(d.UserID), jsonString(d.Pfad), jsonString(d.FullPath)};
         for (const QByteArray& figure : figuresOf(d).text)
             values.append(figure);
-        values.append(date(d.Neueste));
-        values.append(date(d.Aelteste));
+        values.append(date(d.Neueste, d.NeuesteStamp));
+        values.append(date(d.Aelteste, d.AeltesteStamp));
         if (types)
             values.append(typesJsonValue(types->rows.at(r)));
 
