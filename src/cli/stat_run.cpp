@@ -36,30 +36,35 @@ bool walkedBelow(const std::string& tree, const std::string& folder, std::string
 
 std::vector<StatWalk> planStatWalks(const std::vector<StatRow>& rows)
 {
+    // The rows on the way down to the current one, with their local folders: only these are compared, so
+    // only these folders are kept (at 163,000 rows, all of them were the largest thing a run held).
+    struct Ancestor {
+        std::string local;
+        std::ptrdiff_t walk = -1;  // index in walks when the row walks
+    };
     std::vector<StatWalk> walks;
-    std::vector<std::string> local(rows.size());
-    std::vector<std::ptrdiff_t> walkOf(rows.size(), -1);  // index in walks of a row that walks
-    std::vector<std::size_t> ancestors;                    // rows on the way down to the current one
+    std::vector<Ancestor> ancestors;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const int level = std::max(0, rows[i].level);
-        local[i] = archiveLocalPath(rows[i].data->Pfad).toStdString();
+        std::string local = archiveLocalPath(rows[i].data->Pfad).toStdString();
         if (ancestors.size() > std::size_t(level))
             ancestors.resize(std::size_t(level));
         bool measured = false;
-        for (const std::size_t a : ancestors) {
+        for (const Ancestor& a : ancestors) {
             std::string relative;
-            if (walkOf[a] < 0 || !walkedBelow(local[a], local[i], relative))
+            if (a.walk < 0 || !walkedBelow(a.local, local, relative))
                 continue;
-            walks[std::size_t(walkOf[a])].inner.push_back(i);
-            walks[std::size_t(walkOf[a])].innerRelative.push_back(std::move(relative));
+            walks[std::size_t(a.walk)].inner.push_back(i);
+            walks[std::size_t(a.walk)].innerRelative.push_back(std::move(relative));
             measured = true;
             break;
         }
+        std::ptrdiff_t walk = -1;
         if (!measured) {
-            walkOf[i] = std::ptrdiff_t(walks.size());
+            walk = std::ptrdiff_t(walks.size());
             walks.push_back({i, {}, {}});
         }
-        ancestors.push_back(i);
+        ancestors.push_back({std::move(local), walk});
     }
     return walks;
 }
