@@ -87,7 +87,9 @@ int main(int argc, char* argv[])
     const QDateTime started = QDateTime::currentDateTimeUtc();
     StatRun run;
     run.measure(listing.rows, options.threads, [&companion](int done, int total) {
-        companion.tick(QStringLiteral("%1 von %2 Archiven gemessen").arg(done).arg(total));
+        // Once per archive: the text is made only when it is shown.
+        if (companion.tickDue())
+            companion.tick(QStringLiteral("%1 von %2 Archiven gemessen").arg(done).arg(total));
     });
     companion.endProgress();
 
