@@ -26,6 +26,7 @@ int main(int argc, char* argv[])
     // with EPIPE and the program ends with 74, as for a full disk.
     platform::Companion companion("arvelo-stat");
     platform::raiseOpenFileLimit();
+    platform::mapLargeBlocks();
     QCoreApplication app(argc, argv);
     // The window's name, so both find the same history in the user's data folder.
     QCoreApplication::setApplicationName(QStringLiteral("Arvelo"));
