@@ -3,7 +3,6 @@
 #include "platform/windows1252.h"
 #include "engine/archive_path.h"
 #include "platform/dir_reader.h"
-#include "platform/whole_file.h"
 
 #include <cmath>
 #include <cstring>
@@ -113,6 +112,7 @@ bool TypeScan::ScanFolder(const QString& folder, bool withSubFolders)
 bool TypeScan::scanLocalFolder(const std::string& path, bool withSubFolders)
 {
     platform::DirReader dir;
+    dir.setKindsOnly(true);
     if (!dir.open(path))
         return !stopRequested();  // missing or unreadable: nothing to count
     return walk(dir, withSubFolders);
@@ -131,6 +131,7 @@ bool TypeScan::walk(platform::DirReader& dir, bool withSubFolders)
             // A folder is never an index file, whatever its name; "." and ".." begin with a dot too.
             if (withSubFolders && !entry.name.empty() && entry.name.front() != '.') {
                 platform::DirReader child;
+                child.setKindsOnly(true);
                 if (child.openChild(dir, entry.name) && !walk(child, withSubFolders))
                     return false;
             }
@@ -140,16 +141,8 @@ bool TypeScan::walk(platform::DirReader& dir, bool withSubFolders)
         const std::size_t dot = entry.name.rfind('.');
         if (dot == std::string_view::npos || entry.name.substr(dot) != kIndexExtension)
             continue;
-        std::string file = dir.path();
-        if (file.empty() || (file.back() != '/' && file.back() != '\\'))
-#ifdef _WIN32
-            file.push_back('\\');
-#else
-            file.push_back('/');
-#endif
-        file.append(entry.name);
         std::string why;
-        switch (platform::readWholeFile(file, m_buffer, why)) {
+        switch (dir.readFile(entry.name, m_buffer, why)) {
         case platform::WholeFileResult::Read:
             countIndexContent(m_buffer.data(), m_buffer.size(), AnhangListe);
             break;

@@ -64,6 +64,7 @@ int main(int argc, char* argv[])
     // with EPIPE and the program ends with 74, as for a full disk.
     platform::Companion companion("arvelo-stat");
     platform::raiseOpenFileLimit();
+    platform::mapLargeBlocks();
     QCoreApplication app(argc, argv);
     // The window's name, so both find the same history in the user's data folder.
     QCoreApplication::setApplicationName(QStringLiteral("Arvelo"));
@@ -132,7 +133,9 @@ int main(int argc, char* argv[])
     const QDateTime started = QDateTime::currentDateTimeUtc();
     StatRun run;
     run.measure(listing.rows, options.threads, [&companion](int done, int total) {
-        companion.tick(QStringLiteral("%1 von %2 Archiven gemessen").arg(done).arg(total));
+        // Once per archive: the text is made only when it is shown.
+        if (companion.tickDue())
+            companion.tick(QStringLiteral("%1 von %2 Archiven gemessen").arg(done).arg(total));
     });
     companion.endProgress();
 

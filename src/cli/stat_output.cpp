@@ -2,6 +2,7 @@
 
 #include "cli/stat_types.h"
 #include "engine/date_text.h"
+#include "platform/dos_stamp.h"
 
 #include <QStringList>
 
@@ -20,6 +21,33 @@ QByteArray shortestFixed(Real value)
     if (result.ec != std::errc())
         result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return QByteArray(buffer, int(result.ptr - buffer));
+}
+
+// A record's date as ISO 8601 bytes, empty when there is none. Where the record keeps the stamp its text was
+// made of, the fields come from the stamp: the text's format keeps every field (seconds included), so that is
+// what reading the text back gives, without the parse, which cost more than all the rest of a row. A walk's
+// stamps are local times the system gave, so no zone shifts them on their way into the text.
+QByteArray isoField(const QString& text, platform::DosStamp stamp, const DateTextFormat& format)
+{
+    if (text.isEmpty() || !platform::isValidDosStamp(stamp))
+        return isoDateTime(text, format).toUtf8();
+    char iso[20];
+    const auto put = [&iso](int at, unsigned value, int digits) {
+        for (int i = at + digits - 1; i >= at; --i, value /= 10)
+            iso[i] = char('0' + value % 10);
+    };
+    put(0, 1980 + (stamp >> 25), 4);
+    iso[4] = '-';
+    put(5, (stamp >> 21) & 0xF, 2);
+    iso[7] = '-';
+    put(8, (stamp >> 16) & 0x1F, 2);
+    iso[10] = 'T';
+    put(11, (stamp >> 11) & 0x1F, 2);
+    iso[13] = ':';
+    put(14, (stamp >> 5) & 0x3F, 2);
+    iso[16] = ':';
+    put(17, (stamp & 0x1F) * 2, 2);
+    return QByteArray(iso, sizeof iso - 1);
 }
 
 // The figures of a row as text, in column order from Size on.
@@ -161,15 +189,25 @@ bool writeStatCsv(const std::vector<StatRow>& rows, const DateTextFormat& format
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const StatRow& row = rows[r];
         const TTobData& d = *row.data;
+        // Each piece appended on its own: "',' + piece" made a text more per field.
         out += QByteArray::number(row.level);
-        for (const QString* text : {&d.TobitUser, &d.UserID, &d.Pfad, &d.FullPath})
-            out += ',' + csvField(*text);
-        for (const QByteArray& figure : figuresOf(d).text)
-            out += ',' + figure;
-        out += ',' + csvField(isoDateTime(d.Neueste, format));
-        out += ',' + csvField(isoDateTime(d.Aelteste, format));
-        if (types)
-            out += ',' + csvField(typesCsvText(types->rows.at(r)));
+        for (const QString* text : {&d.TobitUser, &d.UserID, &d.Pfad, &d.FullPath}) {
+            out += ',';
+            out += csvField(*text);
+        }
+        for (const QByteArray& figure : figuresOf(d).text) {
+            out += ',';
+            out += figure;
+        }
+        // ISO dates hold nothing a CSV field quotes.
+        out += ',';
+        out += isoField(d.Neueste, d.NeuesteStamp, format);
+        out += ',';
+        out += isoField(d.Aelteste, d.AeltesteStamp, format);
+        if (types) {
+            out += ',';
+            out += csvField(typesCsvText(types->rows.at(r)));
+        }
         out += "\r\n";
         if (!writer.rowDone())
             return false;
@@ -195,16 +233,16 @@ bool writeStatJson(const std::vector<StatRow>& rows, const DateTextFormat& forma
     out = "[\n";
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const TTobData& d = *rows[r].data;
-        const auto date = [&](const QString& text) {
-            const QString iso = isoDateTime(text, format);
-            return iso.isEmpty() ? QByteArray("null") : jsonString(iso);
+        const auto date = [&](const QString& text, platform::DosStamp stamp) {
+            const QByteArray iso = isoField(text, stamp, format);
+            return iso.isEmpty() ? QByteArray("null") : '"' + iso + '"';  // nothing in it to escape
         };
         QList<QByteArray> values = {QByteArray::number(rows[r].level), jsonString(d.TobitUser),
                                     jsonString(d.UserID), jsonString(d.Pfad), jsonString(d.FullPath)};
         for (const QByteArray& figure : figuresOf(d).text)
             values.append(figure);
-        values.append(date(d.Neueste));
-        values.append(date(d.Aelteste));
+        values.append(date(d.Neueste, d.NeuesteStamp));
+        values.append(date(d.Aelteste, d.AeltesteStamp));
         if (types)
             values.append(typesJsonValue(types->rows.at(r)));
 

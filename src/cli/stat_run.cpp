@@ -36,30 +36,35 @@ bool walkedBelow(const std::string& tree, const std::string& folder, std::string
 
 std::vector<StatWalk> planStatWalks(const std::vector<StatRow>& rows)
 {
+    // The rows on the way down to the current one, with their local folders: only these are compared, so
+    // only these folders are kept (at 163,000 rows, all of them were the largest thing a run held).
+    struct Ancestor {
+        std::string local;
+        std::ptrdiff_t walk = -1;  // index in walks when the row walks
+    };
     std::vector<StatWalk> walks;
-    std::vector<std::string> local(rows.size());
-    std::vector<std::ptrdiff_t> walkOf(rows.size(), -1);  // index in walks of a row that walks
-    std::vector<std::size_t> ancestors;                    // rows on the way down to the current one
+    std::vector<Ancestor> ancestors;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const int level = std::max(0, rows[i].level);
-        local[i] = archiveLocalPath(rows[i].data->Pfad).toStdString();
+        std::string local = archiveLocalPath(rows[i].data->Pfad).toStdString();
         if (ancestors.size() > std::size_t(level))
             ancestors.resize(std::size_t(level));
         bool measured = false;
-        for (const std::size_t a : ancestors) {
+        for (const Ancestor& a : ancestors) {
             std::string relative;
-            if (walkOf[a] < 0 || !walkedBelow(local[a], local[i], relative))
+            if (a.walk < 0 || !walkedBelow(a.local, local, relative))
                 continue;
-            walks[std::size_t(walkOf[a])].inner.push_back(i);
-            walks[std::size_t(walkOf[a])].innerRelative.push_back(std::move(relative));
+            walks[std::size_t(a.walk)].inner.push_back(i);
+            walks[std::size_t(a.walk)].innerRelative.push_back(std::move(relative));
             measured = true;
             break;
         }
+        std::ptrdiff_t walk = -1;
         if (!measured) {
-            walkOf[i] = std::ptrdiff_t(walks.size());
+            walk = std::ptrdiff_t(walks.size());
             walks.push_back({i, {}, {}});
         }
-        ancestors.push_back(i);
+        ancestors.push_back({std::move(local), walk});
     }
     return walks;
 }
@@ -69,11 +74,11 @@ StatRun::StatRun(QObject* parent) : QObject(parent) {}
 StatRun::~StatRun()
 {
     // Only reached early on an exception; a scanner stops and waits for itself when deleted.
-    for (TMyThreads* t : m_scanners)
+    for (TMyThreads* t : m_live)
         t->Stop();
     for (ShareHelper* h : m_helpers)
         delete h;
-    for (TMyThreads* t : m_scanners)
+    for (TMyThreads* t : m_live)
         delete t;
 }
 
@@ -104,18 +109,13 @@ void StatRun::measure(const std::vector<StatRow>& rows, int limit, Progress prog
     fillPlaces();
     loop.exec();
     m_loop = nullptr;
-
-    for (TMyThreads* t : m_scanners)
-        delete t;  // ended already; this only joins the thread
-    m_scanners.clear();
-    m_live.clear();
     m_rows = nullptr;
 }
 
 void StatRun::startNext()
 {
     const std::size_t index = m_next++;
-    const StatWalk& walk = m_plan[index];
+    StatWalk& walk = m_plan[index];
     const StatRow& row = (*m_rows)[walk.row];
     ScanConfig config {.FPfad = row.data->Pfad,
                        .FTobData = row.data,
@@ -123,12 +123,15 @@ void StatRun::startNext()
                        .sink = this,
                        .sinkContext = this,
                        .board = m_board};
+    config.FInnen.reserve(walk.inner.size());
     for (std::size_t k = 0; k < walk.inner.size(); ++k)
-        config.FInnen.push_back({walk.innerRelative[k], (*m_rows)[walk.inner[k]].data, (*m_rows)[walk.inner[k]].level > 0});
+        config.FInnen.push_back(
+            {std::move(walk.innerRelative[k]), (*m_rows)[walk.inner[k]].data, (*m_rows)[walk.inner[k]].level > 0});
+    // The scanner holds them now; at 100,000 rows and more the plan's copies were a good part of the peak.
+    walk.innerRelative = {};
     auto* scanner = new TMyThreads(std::move(config));
     // finished arrives after the final publications, which were posted before it.
     connect(scanner, &QThread::finished, this, [this, scanner, index] { ended(scanner, index); });
-    m_scanners.push_back(scanner);
     m_live.push_back(scanner);
     ++m_running;
     m_peak = qMax(m_peak, m_running);
@@ -140,11 +143,13 @@ void StatRun::ended(TMyThreads* scanner, std::size_t walk)
     scanner->wait();  // joins the thread, so its notes on the inner rows are seen here
     --m_running;
     m_live.erase(std::remove(m_live.begin(), m_live.end(), scanner), m_live.end());
-    // The rows the walk did not reach are walked on their own; the plan may grow, so copy first.
-    const std::vector<std::size_t> inner = m_plan[walk].inner;
+    // The rows the walk did not reach are walked on their own; the plan may grow, so take the list first.
+    const std::vector<std::size_t> inner = std::move(m_plan[walk].inner);
     for (std::size_t k = 0; k < inner.size(); ++k)
         if (!scanner->innerMeasured(k))
             m_plan.push_back({inner[k], {}, {}});
+    // Its thread has ended and its figures are published (queued before finished): nothing refers to it.
+    delete scanner;
     fillPlaces();
 }
 

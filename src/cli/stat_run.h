@@ -17,7 +17,7 @@ class ShareHelper;
 struct StatWalk {
     std::size_t row = 0;
     std::vector<std::size_t> inner;            // rows measured by this walk too
-    std::vector<std::string> innerRelative;    // their folders below this walk's
+    std::vector<std::string> innerRelative;    // their folders below this walk's (handed to the scanner)
 };
 
 // Which rows walk their folders and which take their figures from the walk of a row they lie in. A row
@@ -64,8 +64,8 @@ private:
 
     const std::vector<StatRow>* m_rows = nullptr;
     std::vector<StatWalk> m_plan;
-    std::vector<TMyThreads*> m_scanners;
-    std::vector<TMyThreads*> m_live;     // scanners started and not ended
+    // Scanners started and not ended; an ended one is deleted at once, with what it was told about its rows.
+    std::vector<TMyThreads*> m_live;
     std::vector<ShareHelper*> m_helpers;  // running
     std::shared_ptr<ShareBoard> m_board;
     int m_helped = 0;

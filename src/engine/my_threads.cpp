@@ -168,8 +168,11 @@ void TMyThreads::PublishResult(const Target& target, const ScanFigures& figures)
 
     if (platform::isValidDosStamp(figures.FNew)) {
         data.Neueste = stampText(figures.FNew);
-        if (platform::isValidDosStamp(figures.FOld))
+        data.NeuesteStamp = figures.FNew;
+        if (platform::isValidDosStamp(figures.FOld)) {
             data.Aelteste = stampText(figures.FOld);
+            data.AeltesteStamp = figures.FOld;
+        }
     }
     if (target.sink)
         target.sink->UpdateLVCaption(double(sizeMb), target.record.get(), target.unter, figures.FZwischen);

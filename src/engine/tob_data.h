@@ -16,6 +16,8 @@ struct TTobData {
     std::int32_t AnhangG = 0;        // attachment files in the tree
     QString Neueste;                 // date text of the newest message, empty while none is known
     QString Aelteste;                // date text of the oldest message
+    std::uint32_t NeuesteStamp = 0;  // the DOS stamps the two texts were made of; 0 where a text came from elsewhere
+    std::uint32_t AeltesteStamp = 0;
     double AnhangSize = 0;           // tree for a user row, archive folder alone below the top level
     double AnhangSizeG = 0;          // whole tree, every row
     QStringList UnlesbareOrdner;     // local paths of folders that could not be listed: the figures miss their trees

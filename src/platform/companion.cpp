@@ -75,8 +75,13 @@ void Companion::progress(const QString& text)
 
 void Companion::tick(const QString& text)
 {
-    if (!m_shown || m_clock.elapsed() >= kTickMs)
+    if (tickDue())
         progress(text);
+}
+
+bool Companion::tickDue() const
+{
+    return !m_shown || m_clock.elapsed() >= kTickMs;
 }
 
 void Companion::endProgress()

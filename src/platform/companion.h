@@ -41,6 +41,8 @@ public:
     void progress(const QString& text);
     // Shows a running count, at most about ten times a second.
     void tick(const QString& text);
+    // Whether tick() would show a text now; lets a caller that ticks very often skip making the text.
+    bool tickDue() const;
     // Clears the progress line.
     void endProgress();
 

@@ -73,7 +73,7 @@ struct DirReader::Impl {
 
     // Looks up the next few entries, reading more of the listing when it needs to; false at the end or on
     // a read error. The batch may be empty when every entry looked up had vanished.
-    bool refill(FolderTimes folderTimes);
+    bool refill(FolderTimes folderTimes, bool kindsOnly);
 };
 
 bool DirReader::ownWorkingFolder()
@@ -92,7 +92,7 @@ bool DirReader::ownWorkingFolder()
     return true;
 }
 
-bool DirReader::Impl::refill(FolderTimes folderTimes)
+bool DirReader::Impl::refill(FolderTimes folderTimes, bool kindsOnly)
 {
     batch.clear();
     served = 0;
@@ -111,19 +111,31 @@ bool DirReader::Impl::refill(FolderTimes folderTimes)
     }
     // With a working folder of the thread's own, the lookups go from there: a lookup through a descriptor
     // counts a reference to it in a process with several threads, one from the working folder does not.
-    const bool fromHere = threadHome.fd >= 0 && ::fchdir(fd) == 0;
-    const int at = fromHere ? AT_FDCWD : fd;
+    // The folder is entered at the batch's first lookup; a batch without any does not enter it.
+    bool entered = false, fromHere = false;
+    int at = fd;
     while (pos < filled && batch.size() < kLookups) {
         const auto* de = reinterpret_cast<const LinuxDirent64*>(buffer.data() + pos);
         pos += de->d_reclen;
         Looked e;
         e.nameAt = std::uint32_t(de->d_name - buffer.data());
         e.nameSize = std::uint32_t(std::strlen(de->d_name));
+        if (kindsOnly && de->d_type != DT_UNKNOWN) {
+            e.isDir = de->d_type == DT_DIR;
+            e.isLink = de->d_type == DT_LNK;
+            batch.push_back(e);
+            continue;
+        }
         if (de->d_type == DT_DIR && folderTimes && !folderTimes(std::string_view(de->d_name, e.nameSize))) {
             // A folder by the listing's word, so no link; its size counts 0 and its time is not wanted.
             e.isDir = true;
             batch.push_back(e);
             continue;
+        }
+        if (!entered) {
+            entered = true;
+            fromHere = threadHome.fd >= 0 && ::fchdir(fd) == 0;
+            at = fromHere ? AT_FDCWD : fd;
         }
         struct stat st;
         if (fstatat(at, de->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
@@ -224,13 +236,18 @@ int DirReader::error() const { return d->error; }
 
 const std::string& DirReader::path() const { return d->path; }
 
+WholeFileResult DirReader::readFile(std::string_view name, std::vector<char>& buffer, std::string& reason) const
+{
+    return readWholeFileAt(d->fd, d->path, std::string(name), buffer, reason);
+}
+
 bool DirReader::next(DirEntry& entry)
 {
     if (d->fd < 0 || d->error != 0)
         return false;
     // An empty batch (every entry vanished) is no end yet: the end is a read of the listing that gives nothing.
     while (d->served >= d->batch.size())
-        if (!d->refill(m_folderTimes))
+        if (!d->refill(m_folderTimes, m_kindsOnly))
             return false;
     const Looked& e = d->batch[d->served++];
     entry.name = std::string_view(d->buffer.data() + e.nameAt, e.nameSize);
@@ -356,6 +373,15 @@ bool DirReader::isOpen() const { return d->handle != INVALID_HANDLE_VALUE; }
 int DirReader::error() const { return d->error; }
 
 const std::string& DirReader::path() const { return d->path; }
+
+WholeFileResult DirReader::readFile(std::string_view name, std::vector<char>& buffer, std::string& reason) const
+{
+    std::string path = d->path;
+    if (!path.empty() && path.back() != '\\' && path.back() != '/')
+        path.push_back('\\');
+    path.append(name);
+    return readWholeFile(path, buffer, reason);
+}
 
 bool DirReader::next(DirEntry& entry)
 {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/whole_file.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -53,6 +56,14 @@ public:
     // ".." among them. Without a filter (the default) every entry is looked up. Where the listing brings
     // the times anyway (Windows), the filter changes nothing.
     void setFolderTimes(FolderTimes wanted) { m_folderTimes = wanted; }
+    // Where the listing itself gives an entry's kind (folder, link or anything else), the entry is reported
+    // with that kind alone, without a lookup: size 0 and mtime 0, for folders and files alike. Entries whose
+    // kind the listing leaves open are looked up as before. For walks that need names and kinds only.
+    void setKindsOnly(bool kindsOnly) { m_kindsOnly = kindsOnly; }
+
+    // Reads a file of the open folder whole, by the name an entry of it reported, as readWholeFile does
+    // (no link followed, nothing but a regular file read; the reason names the file's path).
+    WholeFileResult readFile(std::string_view name, std::vector<char>& buffer, std::string& reason) const;
 
     // Gives the calling thread a working folder of its own (Linux: it stops sharing it with the other
     // threads), from which readers on this thread then look entries up: they enter each folder for a few
@@ -65,6 +76,7 @@ public:
 
 private:
     FolderTimes m_folderTimes = nullptr;
+    bool m_kindsOnly = false;
     struct Impl;
     std::unique_ptr<Impl> d;
 };

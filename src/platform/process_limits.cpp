@@ -3,6 +3,9 @@
 #ifndef _WIN32
 #include <sys/resource.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace platform {
 
@@ -25,6 +28,13 @@ long raiseOpenFileLimit()
         getrlimit(RLIMIT_NOFILE, &limit);
     }
     return limit.rlim_cur == RLIM_INFINITY ? -1 : long(limit.rlim_cur);
+#endif
+}
+
+void mapLargeBlocks()
+{
+#ifdef __GLIBC__
+    mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
 #endif
 }
 

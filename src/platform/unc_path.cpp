@@ -12,6 +12,27 @@ QMutex rootMutex;
 QString explicitRoot;
 bool explicitRootSet = false;
 
+// Whether a path below the root maps as it stands: no empty, "." or ".." part and no NUL, so the cleaning
+// in resolveUncPath would give it back unchanged. Most paths are such; splitting them costs more than the
+// rest of the mapping.
+bool plainParts(const QString& rest)
+{
+    const qsizetype n = rest.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= n; ++i) {
+        if (i < n && rest[i] != QLatin1Char('/')) {
+            if (rest[i].isNull())
+                return false;
+            continue;
+        }
+        const qsizetype length = i - start;
+        if (length == 0 || (rest[start] == QLatin1Char('.') && (length == 1 || (length == 2 && rest[start + 1] == QLatin1Char('.')))))
+            return false;
+        start = i + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 void setUncRoot(const QString& root)
@@ -46,6 +67,8 @@ QString resolveUncPath(const QString& path)
         }
         while (root.size() > 1 && root.endsWith(QLatin1Char('/')))
             root.chop(1);
+        if (plainParts(rest))
+            return root + QLatin1Char('/') + rest;
 
         // As on Windows, a UNC path cannot climb above its share: ".." can be neither host nor share, and below
         // them it only goes back as far as the share. What would leave it leads nowhere, so no path reaches

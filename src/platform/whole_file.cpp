@@ -19,27 +19,35 @@ namespace platform {
 
 namespace {
 
-std::string failure(const std::string& path, int error)
+// O_NONBLOCK: opening a pipe must not wait for a writer; it is refused after the open anyway.
+constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+
+// The reason a read failed, naming the file by `path`, or by `name` in the folder `path` when there is a name.
+std::string failure(const std::string& path, const std::string* name, int error)
 {
-    return path + ": " + std::strerror(error);
+    std::string file = path;
+    if (name) {
+        if (file.empty() || file.back() != '/')
+            file.push_back('/');
+        file.append(*name);
+    }
+    return file + ": " + std::strerror(error);
 }
 
-}  // namespace
-
-WholeFileResult readWholeFile(const std::string& path, std::vector<char>& buffer, std::string& reason)
+// Reads the file just opened as `fd` (-1: the open failed, errno says why) and closes it; `path` and `name`
+// as for failure().
+WholeFileResult readOpened(int fd, const std::string& path, const std::string* name, std::vector<char>& buffer,
+                           std::string& reason)
 {
-    buffer.clear();
-    // O_NONBLOCK: opening a pipe must not wait for a writer; it is refused below anyway.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ELOOP)
             return WholeFileResult::NotRegular;
-        reason = failure(path, errno);
+        reason = failure(path, name, errno);
         return WholeFileResult::Failed;
     }
     struct stat st;
     if (::fstat(fd, &st) != 0) {
-        reason = failure(path, errno);
+        reason = failure(path, name, errno);
         ::close(fd);
         return WholeFileResult::Failed;
     }
@@ -57,7 +65,7 @@ WholeFileResult readWholeFile(const std::string& path, std::vector<char>& buffer
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            reason = failure(path, errno);
+            reason = failure(path, name, errno);
             ::close(fd);
             buffer.clear();
             return WholeFileResult::Failed;
@@ -69,6 +77,21 @@ WholeFileResult readWholeFile(const std::string& path, std::vector<char>& buffer
     ::close(fd);
     buffer.resize(filled);
     return WholeFileResult::Read;
+}
+
+}  // namespace
+
+WholeFileResult readWholeFile(const std::string& path, std::vector<char>& buffer, std::string& reason)
+{
+    buffer.clear();
+    return readOpened(::open(path.c_str(), kOpenFlags), path, nullptr, buffer, reason);
+}
+
+WholeFileResult readWholeFileAt(int folder, const std::string& folderPath, const std::string& name,
+                                std::vector<char>& buffer, std::string& reason)
+{
+    buffer.clear();
+    return readOpened(::openat(folder, name.c_str(), kOpenFlags), folderPath, &name, buffer, reason);
 }
 
 #else  // _WIN32

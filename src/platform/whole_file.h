@@ -17,4 +17,11 @@ enum class WholeFileResult {
 // file is open. The reason names the file and the system's message.
 WholeFileResult readWholeFile(const std::string& path, std::vector<char>& buffer, std::string& reason);
 
+#ifndef _WIN32
+// The same for the file `name` in the folder open as `folder` (a descriptor), whose path `folderPath` only
+// serves to name the file in the reason.
+WholeFileResult readWholeFileAt(int folder, const std::string& folderPath, const std::string& name,
+                                std::vector<char>& buffer, std::string& reason);
+#endif
+
 }  // namespace platform

@@ -1,6 +1,7 @@
 #include "cli/stat_output.h"
 #include "csv_reader.h"
 #include "engine/date_text.h"
+#include "platform/dos_stamp.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -65,6 +66,39 @@ TEST(StatOutput, DateTextsBecomeIsoLocalTimeInEveryLocale)
         EXPECT_EQ(isoDateTime(format.format(midnight), format), QStringLiteral("1999-12-31T00:00:00"));
         EXPECT_TRUE(isoDateTime(QString(), format).isEmpty());
         EXPECT_TRUE(isoDateTime(QStringLiteral("kein Datum"), format).isEmpty());
+    }
+}
+
+TEST(StatOutput, DatesFromTheRecordsStampsAreTheDatesItsTextsGive)
+{
+    // A record as the scanner leaves it holds each text with the stamp it was made of; the output takes the
+    // stamp and must give what reading the text back gives, in CSV and in JSON, whatever the locale.
+    const std::vector<platform::DosStamp> stamps = {platform::packDosStamp(2016, 3, 5, 14, 22, 10),
+                                                    platform::packDosStamp(1999, 12, 31, 0, 0, 0),
+                                                    platform::packDosStamp(1980, 1, 1, 23, 59, 58),
+                                                    platform::packDosStamp(2107, 12, 31, 9, 5, 2)};
+    for (const QLocale& locale : {QLocale(QLocale::German, QLocale::Germany), QLocale::c(),
+                                  QLocale(QLocale::English, QLocale::UnitedStates)}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        const DateTextFormat format(locale);
+        std::vector<StatRow> withStamps, textsOnly;
+        for (std::size_t i = 0; i + 1 < stamps.size(); ++i) {
+            for (std::vector<StatRow>* rows : {&withStamps, &textsOnly}) {
+                rows->push_back(row(0, kNames[qsizetype(i)], QStringLiteral("SRV:DAVID\\%1").arg(i)));
+                TTobData& d = *rows->back().data;
+                d.Neueste = format.format(platform::dosStampToDateTime(stamps[i]));
+                d.Aelteste = format.format(platform::dosStampToDateTime(stamps[i + 1]));
+                if (rows == &withStamps) {
+                    d.NeuesteStamp = stamps[i];
+                    d.AeltesteStamp = stamps[i + 1];
+                }
+            }
+        }
+        withStamps.push_back(row(1, QStringLiteral("Ohne Datum"), QStringLiteral("SRV:DAVID\\9")));
+        textsOnly.push_back(withStamps.back());
+        EXPECT_EQ(statCsv(withStamps, format), statCsv(textsOnly, format));
+        EXPECT_EQ(statJson(withStamps, format), statJson(textsOnly, format));
+        EXPECT_TRUE(statCsv(withStamps, format).contains(",2107-12-31T09:05:02\r\n"));
     }
 }
 

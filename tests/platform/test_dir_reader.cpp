@@ -143,6 +143,33 @@ TEST_F(DirReaderTest, ListsEveryEntryWithSizeTypeAndTime)
             EXPECT_EQ(now.mtime, was.mtime);
         }
     }
+
+    // Kinds only: the same names and kinds, nothing looked up (Windows lists sizes and times anyway).
+    platform::DirReader kinds;
+    kinds.setKindsOnly(true);
+    ASSERT_TRUE(kinds.open(dir.string()));
+    std::map<std::string, Seen> kindsSeen;
+    EXPECT_EQ(listNames(kinds, &kindsSeen), names);
+    for (const auto& [name, was] : seen) {
+        SCOPED_TRACE(name);
+        const Seen& now = kindsSeen[name];
+        EXPECT_EQ(now.isDir, was.isDir);
+        EXPECT_EQ(now.isLink, was.isLink);
+#ifndef _WIN32
+        EXPECT_EQ(now.size, 0u);
+        EXPECT_EQ(now.mtime, 0);
+#endif
+    }
+    // Its files read by the names it gave: a link is not followed, a missing file is named in the reason.
+    std::vector<char> content;
+    std::string reason;
+    EXPECT_EQ(kinds.readFile("archive.dat", content, reason), platform::WholeFileResult::Read);
+    EXPECT_EQ(content.size(), 4300u);
+#ifndef _WIN32
+    EXPECT_EQ(kinds.readFile("link-datei", content, reason), platform::WholeFileResult::NotRegular);
+#endif
+    EXPECT_EQ(kinds.readFile("fehlt.$00", content, reason), platform::WholeFileResult::Failed);
+    EXPECT_NE(reason.find((dir / "fehlt.$00").string()), std::string::npos) << reason;
 }
 
 TEST_F(DirReaderTest, FoldersBelowOpenByRelativePathAndFailuresSayWhy)
