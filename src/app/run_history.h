@@ -69,6 +69,6 @@ private:
     QString m_server;
     bool m_tried = false;
     HistoryRecorder* m_recorder;
-    qint64 m_recordedRun = 0;   // the recorded run that holds the table's figures, 0 when none does
-    bool m_runRecorded = false; // the present run went to the writer already
+    qint64 m_recordedRun = 0;    // the recorded run that holds the table's figures, 0 when none does
+    bool m_runRecorded = false;  // the present run went to the writer already
 };

@@ -139,8 +139,8 @@ private:
     std::vector<UserRow> m_users;
     std::unordered_map<const TTobData*, std::size_t> m_userIndex;
     std::unordered_map<const TTobData*, Measurement> m_current;
-    QTimer m_timer;                         // TimerThread
-    std::shared_ptr<ShareBoard> m_board;    // of the present run
+    QTimer m_timer;                       // TimerThread
+    std::shared_ptr<ShareBoard> m_board;  // of the present run
     std::vector<QPointer<ShareHelper>> m_helpers;
     int m_limit = 7;
     int m_total = 0;

@@ -209,8 +209,7 @@ void TForm1::bindHistory()
     };
     connect(ui->VTTabelle->selectionModel(), &QItemSelectionModel::currentRowChanged, growthLine, follow);
     connect(m_model, &QAbstractItemModel::modelReset, growthLine, [follow] { follow(QModelIndex()); });
-    connect(m_history, &RunHistory::recorded, growthLine,
-            [this, follow] { follow(ui->VTTabelle->currentIndex()); });
+    connect(m_history, &RunHistory::recorded, growthLine, [this, follow] { follow(ui->VTTabelle->currentIndex()); });
 }
 
 void TForm1::bindTypeScan()
@@ -561,10 +560,10 @@ void TForm1::TopTenDateitypen1Click()
 {
     if (m_typeScan->isRunning() || m_model->root()->children.empty())
         return;
-    const auto answer = QMessageBox::question(
-        this, QStringLiteral("Top-Ten Dateitypen (Anhang)"),
-        QStringLiteral("Sollen die Unterarchive bei der Klassifizierung berücksichtigt werden?"),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    const auto answer =
+        QMessageBox::question(this, QStringLiteral("Top-Ten Dateitypen (Anhang)"),
+                              QStringLiteral("Sollen die Unterarchive bei der Klassifizierung berücksichtigt werden?"),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     m_typeScan->start(m_model->topLevelRecords(), answer == QMessageBox::Yes, m_run->threadLimit());
 }
 

@@ -1,8 +1,8 @@
 #include "classify/type_scan.h"
 
-#include "platform/windows1252.h"
 #include "engine/archive_path.h"
 #include "platform/dir_reader.h"
+#include "platform/windows1252.h"
 
 #include <cmath>
 #include <cstring>

@@ -29,11 +29,9 @@ namespace {
 int writeFolder(platform::Companion& companion, Account& account, const StatOptions& options)
 {
     companion.progress(QStringLiteral("Serverordner wird geschrieben ..."));
-    const ServerFolderResult result =
-        writeServerFolder(account, {options.writeServerFolder, options.withMessages, options.replace},
-                          [&companion](int archives) {
-                              companion.tick(QStringLiteral("%1 Archive geschrieben").arg(archives));
-                          });
+    const ServerFolderResult result = writeServerFolder(
+        account, {options.writeServerFolder, options.withMessages, options.replace},
+        [&companion](int archives) { companion.tick(QStringLiteral("%1 Archive geschrieben").arg(archives)); });
     companion.endProgress();
     for (const QString& note : result.notes)
         companion.say(note);
@@ -42,9 +40,10 @@ int writeFolder(platform::Companion& companion, Account& account, const StatOpti
         return result.notes.isEmpty() ? statexit::kOk : statexit::kIncomplete;
     case ServerFolderResult::Outcome::Refused:
         // A folder in use may be written over on request; no option makes a pipe or a file a server folder.
-        companion.say(result.error + (!options.replace && QFileInfo(options.writeServerFolder).isDir()
-                                          ? QStringLiteral(" Nichts geschrieben (--replace schreibt dennoch hinein).")
-                                          : QStringLiteral(" Nichts geschrieben.")));
+        companion.say(result.error
+                      + (!options.replace && QFileInfo(options.writeServerFolder).isDir()
+                             ? QStringLiteral(" Nichts geschrieben (--replace schreibt dennoch hinein).")
+                             : QStringLiteral(" Nichts geschrieben.")));
         return statexit::kOutput;
     case ServerFolderResult::Outcome::ServerFailed:
         companion.say(result.error);

@@ -36,16 +36,16 @@ struct Stop {
 
 [[noreturn]] void cannotWrite(const QString& what, const QString& reason)
 {
-    throw Stop{Outcome::WriteFailed,
-               QStringLiteral("%1 konnte nicht geschrieben werden: %2").arg(QDir::toNativeSeparators(what), reason)};
+    throw Stop {Outcome::WriteFailed,
+                QStringLiteral("%1 konnte nicht geschrieben werden: %2").arg(QDir::toNativeSeparators(what), reason)};
 }
 
 // A name in the folder no one else uses, for what is renamed into place at the end.
 QString freeName(const QString& folder, const QString& prefix)
 {
     for (;;) {
-        const QString name = folder + QLatin1Char('/') + prefix
-                             + QString::number(QRandomGenerator::global()->generate64(), 36);
+        const QString name =
+            folder + QLatin1Char('/') + prefix + QString::number(QRandomGenerator::global()->generate64(), 36);
         if (!QFileInfo::exists(name))
             return name;
     }
@@ -100,16 +100,17 @@ private:
         const QFileInfo info(m_folder);
         const QString shown = QDir::toNativeSeparators(m_folder);
         if (info.exists() && !info.isDir())
-            throw Stop{Outcome::Refused, QStringLiteral("%1 ist kein Ordner.").arg(shown)};
+            throw Stop {Outcome::Refused, QStringLiteral("%1 ist kein Ordner.").arg(shown)};
         if (info.exists() && !m_request.replace) {
             if (QFileInfo::exists(m_folder + QStringLiteral("/server.json")))
-                throw Stop{Outcome::Refused, QStringLiteral("%1 enthält schon einen Serverordner (server.json).").arg(shown)};
+                throw Stop {Outcome::Refused,
+                            QStringLiteral("%1 enthält schon einen Serverordner (server.json).").arg(shown)};
             if (!QDir(m_folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
-                throw Stop{Outcome::Refused, QStringLiteral("%1 ist nicht leer.").arg(shown)};
+                throw Stop {Outcome::Refused, QStringLiteral("%1 ist nicht leer.").arg(shown)};
         }
         QString special;
         if (platform::isSpecialFile(m_folder + QStringLiteral("/server.json"), &special))
-            throw Stop{Outcome::Refused, QStringLiteral("%1: server.json: %2").arg(shown, special)};
+            throw Stop {Outcome::Refused, QStringLiteral("%1: server.json: %2").arg(shown, special)};
         if (!info.exists()) {
             if (!QDir().mkpath(m_folder))
                 cannotWrite(m_folder, QStringLiteral("Ordner kann nicht angelegt werden"));
@@ -125,7 +126,8 @@ private:
             // A folder of its own rather than QTemporaryDir's, which only its owner could read once renamed.
             const QString stage = freeName(m_folder, QStringLiteral(".arvelo-messages-"));
             if (!QDir().mkdir(stage))
-                cannotWrite(m_folder + QStringLiteral("/messages"), QStringLiteral("Ordner kann nicht angelegt werden"));
+                cannotWrite(m_folder + QStringLiteral("/messages"),
+                            QStringLiteral("Ordner kann nicht angelegt werden"));
             m_stage = stage;
         }
         m_file.setFileName(m_folder + QStringLiteral("/server.json"));
@@ -171,7 +173,7 @@ private:
     {
         m_written.insert(path);
         m_out += "{\"name\": " + jsonString(archive.Name()) + ", \"path\": " + jsonString(path)
-                 + ", \"fullPath\": " + jsonString(archive.FullPath());
+            + ", \"fullPath\": " + jsonString(archive.FullPath());
         const int number = m_result.archives++;
         if (withMessages)
             writeMessages(path, number);
@@ -189,7 +191,7 @@ private:
             return;
         }
         m_out += ", \"subArchives\": [";
-        m_levels.push_back(Level{std::move(list), count, 0, 0, owner});
+        m_levels.push_back(Level {std::move(list), count, 0, 0, owner});
     }
 
     QString leftOut(const QString& path) const
@@ -219,7 +221,7 @@ private:
             const qint32 kind = entry->Kind();
             const std::shared_ptr<MailItem> message = archive->GetMailItem(entry->Key(), QVariant(34));
             m_out += (i > 0 ? "," : "") + inner + "{\"kind\": " + QByteArray::number(kind)
-                     + ", \"title\": " + jsonString(message->Title());
+                + ", \"title\": " + jsonString(message->Title());
             const QString file = QStringLiteral("%1/%2.").arg(number).arg(i);
             if (kind == kEmail) {
                 m_out += ", \"eml\": " + jsonString(QStringLiteral("messages/") + file + QStringLiteral("eml"));
@@ -282,7 +284,8 @@ private:
         QFile from;
         QString why;
         if (!platform::openRegularFile(from, source, &why)) {
-            m_result.notes.append(messageNote(path, index, QStringLiteral("Fax-Bild %1: %2").arg(excerpt(source), why)));
+            m_result.notes.append(
+                messageNote(path, index, QStringLiteral("Fax-Bild %1: %2").arg(excerpt(source), why)));
             return;
         }
         const QString shown = m_folder + QStringLiteral("/messages/") + name;
@@ -365,7 +368,7 @@ private:
     QByteArray m_out;
     std::vector<Level> m_levels;
     QSet<QString> m_written;  // paths of the archives written
-    QString m_stage;  // the new messages/ until everything is written
+    QString m_stage;          // the new messages/ until everything is written
     QString m_lastFolder;
     bool m_createdFolder = false;
     bool m_createdShares = false;

@@ -32,10 +32,10 @@ struct ServerFolderResult {
         WriteFailed,   // the folder could not be written (a full disk, no permission); nothing left behind
     };
     Outcome outcome = Outcome::Written;
-    QString error;       // why, unless Written
-    QStringList notes;   // archives left out and message files that could not be had
-    int archives = 0;    // archives written, the archive root included
-    int messages = 0;    // messages written
+    QString error;      // why, unless Written
+    QStringList notes;  // archives left out and message files that could not be had
+    int archives = 0;   // archives written, the archive root included
+    int messages = 0;   // messages written
     bool complete() const { return outcome == Outcome::Written && notes.isEmpty(); }
 };
 

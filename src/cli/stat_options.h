@@ -27,10 +27,10 @@ struct StatOptions {
     std::optional<QDateTime> since;         // --growth's reference: the latest run at or before this
     bool runs = false;         // list the recorded runs instead of measuring
     std::optional<QDateTime> forgetBefore;  // forget the runs started before this instead of measuring
-    QString writeServerFolder; // write a server folder of the server here instead of measuring
-    bool withMessages = false; // with writeServerFolder: the messages and their files too
-    bool replace = false;      // with writeServerFolder: the folder may hold a server folder already
-    bool verbose = false;      // say on standard error which server the program logged on to
+    QString writeServerFolder;              // write a server folder of the server here instead of measuring
+    bool withMessages = false;              // with writeServerFolder: the messages and their files too
+    bool replace = false;                   // with writeServerFolder: the folder may hold a server folder already
+    bool verbose = false;                   // say on standard error which server the program logged on to
     bool help = false;
     bool version = false;
 };

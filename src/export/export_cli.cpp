@@ -31,32 +31,35 @@ ExportCliParse parseExportOptions(const QStringList& arguments)
         .text(QStringLiteral("--server"), o.server)
         .text(QStringLiteral("--archive"), o.archive)
         .text(QStringLiteral("--out"), o.out)
-        .value(QStringLiteral("--password-env"), [&o](const QString& value) {
-            o.passwordEnv = value;
-            o.passwordFile.clear();
-            return QString();
-        })
-        .value(QStringLiteral("--password-file"), [&o](const QString& value) {
-            o.passwordFile = value;
-            o.passwordEnv.clear();
-            return QString();
-        })
-        .value(QStringLiteral("--types"), [&o](const QString& value) {
-            o.mail = o.link = o.fax = false;
-            for (const QString& type : value.split(QLatin1Char(','))) {
-                const QString t = type.trimmed();
-                if (t == QLatin1String("mail"))
-                    o.mail = true;
-                else if (t == QLatin1String("link"))
-                    o.link = true;
-                else if (t == QLatin1String("fax"))
-                    o.fax = true;
-                else
-                    return QStringLiteral("--types kennt %1 nicht (mail, link, fax).")
-                        .arg(t.isEmpty() ? QStringLiteral("\"\"") : platform::excerpt(t));
-            }
-            return QString();
-        })
+        .value(QStringLiteral("--password-env"),
+               [&o](const QString& value) {
+                   o.passwordEnv = value;
+                   o.passwordFile.clear();
+                   return QString();
+               })
+        .value(QStringLiteral("--password-file"),
+               [&o](const QString& value) {
+                   o.passwordFile = value;
+                   o.passwordEnv.clear();
+                   return QString();
+               })
+        .value(QStringLiteral("--types"),
+               [&o](const QString& value) {
+                   o.mail = o.link = o.fax = false;
+                   for (const QString& type : value.split(QLatin1Char(','))) {
+                       const QString t = type.trimmed();
+                       if (t == QLatin1String("mail"))
+                           o.mail = true;
+                       else if (t == QLatin1String("link"))
+                           o.link = true;
+                       else if (t == QLatin1String("fax"))
+                           o.fax = true;
+                       else
+                           return QStringLiteral("--types kennt %1 nicht (mail, link, fax).")
+                               .arg(t.isEmpty() ? QStringLiteral("\"\"") : platform::excerpt(t));
+                   }
+                   return QString();
+               })
         .optionalValue(QStringLiteral("--password"), [](const std::optional<QString>&) {
             return QStringLiteral("Das Passwort gehört nicht auf die Befehlszeile (jeder sieht es in der "
                                   "Prozessliste): --password-env NAME oder --password-file DATEI.");

@@ -26,7 +26,9 @@ bool plainParts(const QString& rest)
             continue;
         }
         const qsizetype length = i - start;
-        if (length == 0 || (rest[start] == QLatin1Char('.') && (length == 1 || (length == 2 && rest[start + 1] == QLatin1Char('.')))))
+        if (length == 0
+            || (rest[start] == QLatin1Char('.')
+                && (length == 1 || (length == 2 && rest[start + 1] == QLatin1Char('.')))))
             return false;
         start = i + 1;
     }

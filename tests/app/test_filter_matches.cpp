@@ -35,18 +35,43 @@ TEST(LenientInt, PrefixesSignsAndWhatEndsTheNumber)
         const char16_t* text;
         std::int32_t value;
     } cases[] = {
-        {u"100", 100}, {u" 100", 100}, {u"100MB", 100}, {u"100 ", 100}, {u"-5", -5}, {u"+7", 7},
-        {u"$1F", 31}, {u"0x10", 16}, {u"X10", 16}, {u"x1f", 31}, {u"0X7fffffff", max}, {u"   -$10", -16},
-        {u"-2147483648", min}, {u"2147483647", max},
+        {u"100", 100},
+        {u" 100", 100},
+        {u"100MB", 100},
+        {u"100 ", 100},
+        {u"-5", -5},
+        {u"+7", 7},
+        {u"$1F", 31},
+        {u"0x10", 16},
+        {u"X10", 16},
+        {u"x1f", 31},
+        {u"0X7fffffff", max},
+        {u"   -$10", -16},
+        {u"-2147483648", min},
+        {u"2147483647", max},
         // Without a hexadecimal prefix the letters a to f end the number.
-        {u"1f", 1}, {u"1.5", 1}, {u"1,5", 1}, {u"12 34", 12},
+        {u"1f", 1},
+        {u"1.5", 1},
+        {u"1,5", 1},
+        {u"12 34", 12},
         // A fault after the digits drops the sign.
-        {u"-5a", 5}, {u"-5 ", 5},
+        {u"-5a", 5},
+        {u"-5 ", 5},
         // Nothing to read, or a prefix or sign with no digits after it.
-        {u"", 0}, {u"abc", 0}, {u"x", 0}, {u"$", 0}, {u"0x", 0}, {u"-", 0}, {u"+", 0}, {u"  ", 0}, {u"$g", 0},
+        {u"", 0},
+        {u"abc", 0},
+        {u"x", 0},
+        {u"$", 0},
+        {u"0x", 0},
+        {u"-", 0},
+        {u"+", 0},
+        {u"  ", 0},
+        {u"$g", 0},
         {u"--5", 0},
         // Beyond the 32-bit range the reading stops before the digit that would overflow.
-        {u"99999999999", 999999999}, {u"2147483648", 214748364}, {u"-2147483649", 214748364},
+        {u"99999999999", 999999999},
+        {u"2147483648", 214748364},
+        {u"-2147483649", 214748364},
         {u"$100000000", 0x10000000},
     };
     for (const auto& c : cases)
@@ -66,13 +91,31 @@ TEST(FilterMatches, OperatorsCompareTheTotalSizeWithTheLenientNumber)
         const char* text;
         bool passes;
     } cases[] = {
-        {100.5L, ">100", true}, {100.5L, "> 100", true}, {100, ">100", false}, {100.5L, ">100MB", true},
-        {100, ">100MB", false}, {100, ">100 ", false}, {100, "=100", true}, {100.5L, "=100", false},
-        {0, "=0", true}, {0.001L, "=0", false}, {0, "<5", true}, {4.99L, "<5", true}, {5, "<5", false},
-        {100.5L, "<5", false}, {1.2L, ">1,5", true}, {1, ">1,5", false},
+        {100.5L, ">100", true},
+        {100.5L, "> 100", true},
+        {100, ">100", false},
+        {100.5L, ">100MB", true},
+        {100, ">100MB", false},
+        {100, ">100 ", false},
+        {100, "=100", true},
+        {100.5L, "=100", false},
+        {0, "=0", true},
+        {0.001L, "=0", false},
+        {0, "<5", true},
+        {4.99L, "<5", true},
+        {5, "<5", false},
+        {100.5L, "<5", false},
+        {1.2L, ">1,5", true},
+        {1, ">1,5", false},
         // No number reads 0: every measured archive passes, an empty one does not.
-        {0.01L, ">x", true}, {0, ">x", false}, {100.5L, ">abc", true}, {0, ">abc", false},
-        {0, ">-5", true}, {5.5L, ">-5a", true}, {5, ">-5a", false}, {0, ">-5a", false},
+        {0.01L, ">x", true},
+        {0, ">x", false},
+        {100.5L, ">abc", true},
+        {0, ">abc", false},
+        {0, ">-5", true},
+        {5.5L, ">-5a", true},
+        {5, ">-5a", false},
+        {0, ">-5a", false},
         // An operator after a blank is part of a name.
         {500, " >100", false},
     };
@@ -87,8 +130,14 @@ TEST(FilterMatches, TextFormFoldsOnlyAsciiLetters)
         const char* text;
         bool matches;
     } cases[] = {
-        {"Müller", "mül", true}, {"Müller", "MüL", true}, {"Müller", "MÜLLER", false}, {"ÄRGER", "ärger", false},
-        {"Mueller", "MUELLER", true}, {"Hans Abel", "a", true}, {"ANNA", "a", true}, {"Hans", "x", false},
+        {"Müller", "mül", true},
+        {"Müller", "MüL", true},
+        {"Müller", "MÜLLER", false},
+        {"ÄRGER", "ärger", false},
+        {"Mueller", "MUELLER", true},
+        {"Hans Abel", "a", true},
+        {"ANNA", "a", true},
+        {"Hans", "x", false},
         // An operator that is not the first character is part of the name.
         {"a>b", "A>", true},
     };

@@ -28,8 +28,8 @@ protected:
     {
         s_findings.clear();
         m_previous = qInstallMessageHandler(collect);
-        m_tester = std::make_unique<QAbstractItemModelTester>(&model,
-                                                              QAbstractItemModelTester::FailureReportingMode::Warning);
+        m_tester =
+            std::make_unique<QAbstractItemModelTester>(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
     }
     void TearDown() override
     {
@@ -165,8 +165,7 @@ TEST_F(TableModel, PersistentIndexesFollowTheirRowsThroughASort)
             EXPECT_EQ(model.nodeFromIndex(index), node);
             EXPECT_EQ(index.row(), node->position);
             EXPECT_EQ(index.parent(), node->level == 0 ? QModelIndex() : model.indexOfNode(node->parent));
-            EXPECT_EQ(index.data().toString(),
-                      model.data(model.indexOfNode(node, index.column())).toString());
+            EXPECT_EQ(index.data().toString(), model.data(model.indexOfNode(node, index.column())).toString());
         }
     };
 

@@ -88,14 +88,18 @@ QStringList served(const QString& folder, bool withMessages)
         QStringList subs;
         for (const int s : a.subs)
             subs.append(QString::number(s));
-        lines.append(QStringList{a.name, a.path, a.fullPath, subs.join(QLatin1Char(','))}.join(QLatin1Char('|')));
-        for (const standin::ServerJsonMessage& m : withMessages ? a.messages : decltype(a.messages){}) {
+        lines.append(QStringList {a.name, a.path, a.fullPath, subs.join(QLatin1Char(','))}.join(QLatin1Char('|')));
+        for (const standin::ServerJsonMessage& m : withMessages ? a.messages : decltype(a.messages) {}) {
             const QString file = m.kind == 2 ? m.eml : m.kind == 3 ? m.faxImage : QString();
-            const QByteArray hash = file.isEmpty() ? QByteArray() : QCryptographicHash::hash(
-                fileBytes(folder + QLatin1Char('/') + QString(file).replace(QLatin1Char('\\'), QLatin1Char('/'))),
-                QCryptographicHash::Sha1).toHex();
-            lines.append(QStringLiteral("  %1|%2|%3|%4").arg(m.kind).arg(m.title, m.kind == 8 ? m.url : QString(),
-                                                                         QString::fromLatin1(hash)));
+            const QByteArray hash = file.isEmpty()
+                ? QByteArray()
+                : QCryptographicHash::hash(
+                      fileBytes(folder + QLatin1Char('/') + QString(file).replace(QLatin1Char('\\'), QLatin1Char('/'))),
+                      QCryptographicHash::Sha1)
+                      .toHex();
+            lines.append(QStringLiteral("  %1|%2|%3|%4")
+                             .arg(m.kind)
+                             .arg(m.title, m.kind == 8 ? m.url : QString(), QString::fromLatin1(hash)));
         }
     }
     return lines;
@@ -109,11 +113,12 @@ std::string snapshot(const QString& folder)
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QFileInfo info(it.next());
-        entries.append(info.filePath() + QLatin1Char(' ')
-                       + (info.isSymLink() ? info.symLinkTarget()
-                                           : info.isFile() ? QString::fromLatin1(QCryptographicHash::hash(
-                                                                 fileBytes(info.filePath()), QCryptographicHash::Sha1).toHex())
-                                                           : QString()));
+        entries.append(
+            info.filePath() + QLatin1Char(' ')
+            + (info.isSymLink()    ? info.symLinkTarget()
+                   : info.isFile() ? QString::fromLatin1(
+                         QCryptographicHash::hash(fileBytes(info.filePath()), QCryptographicHash::Sha1).toHex())
+                                   : QString()));
     }
     entries.sort();
     return entries.join(QLatin1Char('\n')).toStdString();
@@ -182,8 +187,8 @@ TEST(ServerFolderWriter, AMessageFileThatCannotBeHadIsNamedAndItsEntryKept)
     // Every message is there; the two lost ones name files that are not, so exporting them fails as before.
     const QStringList got = served(out, true);
     EXPECT_EQ(got.size(), served(copy, true).size());
-    EXPECT_EQ(got.filter(QStringLiteral("|") + QString::fromLatin1(QCryptographicHash::hash(
-                                                   "<missing>", QCryptographicHash::Sha1).toHex()))
+    EXPECT_EQ(got.filter(QStringLiteral("|")
+                         + QString::fromLatin1(QCryptographicHash::hash("<missing>", QCryptographicHash::Sha1).toHex()))
                   .size(),
               2);
 }
@@ -207,10 +212,10 @@ TEST(ServerFolderWriter, AnArchiveThatComesAgainIsLeftOutSoTheFolderStaysReadabl
     QStringList rows;
     for (const StatRow& row : listArchives(*logOn(out), true).rows)
         rows.append(QStringLiteral("%1 %2 %3").arg(row.level).arg(row.data->TobitUser, row.data->FullPath));
-    EXPECT_EQ(text(rows), text({"0 Anna FULL:S:U\\0000ANNA", "1 Eingang FULL:S:U\\0000ANNA\\E",
-                                 "2 Alt FULL:S:U\\0000ANNA\\E\\ALT", "1 Gesendet FULL:S:U\\0000ANNA\\G",
-                                 "0 Bernd FULL:U\\BERND", "0 Clara FULL:S:U\\0000CLARA",
-                                 "1 Projekte FULL:S:U\\0000CLARA\\P"}));
+    EXPECT_EQ(text(rows),
+              text({"0 Anna FULL:S:U\\0000ANNA", "1 Eingang FULL:S:U\\0000ANNA\\E", "2 Alt FULL:S:U\\0000ANNA\\E\\ALT",
+                    "1 Gesendet FULL:S:U\\0000ANNA\\G", "0 Bernd FULL:U\\BERND", "0 Clara FULL:S:U\\0000CLARA",
+                    "1 Projekte FULL:S:U\\0000CLARA\\P"}));
 }
 
 TEST(ServerFolderWriter, AnOccupiedTargetIsRefusedAndLeftAsItWas)
@@ -330,28 +335,29 @@ TEST(StatServerFolder, AWrittenFolderLinkedToTheSharesMeasuresTheSameAsTheOrigin
     const QString original = demoServer();
     QTemporaryDir tmp;
     const QString out = tmp.filePath(QStringLiteral("written"));
-    const clitest::StatResult written = runStat({QStringLiteral("--server"), original,
-                                                 QStringLiteral("--write-server-folder"), out});
+    const clitest::StatResult written =
+        runStat({QStringLiteral("--server"), original, QStringLiteral("--write-server-folder"), out});
     ASSERT_EQ(written.exitCode, 0) << written.err.constData();
     EXPECT_TRUE(written.out.isEmpty());
     ASSERT_TRUE(QDir().mkpath(out + QStringLiteral("/shares/SRV01")));
-    ASSERT_TRUE(QFile::link(original + QStringLiteral("/shares/SRV01/DAVID"), out + QStringLiteral("/shares/SRV01/DAVID")));
+    ASSERT_TRUE(
+        QFile::link(original + QStringLiteral("/shares/SRV01/DAVID"), out + QStringLiteral("/shares/SRV01/DAVID")));
 
     const QStringList measure = {QStringLiteral("--sub"), QStringLiteral("--types"), QStringLiteral("--format"),
                                  QStringLiteral("json")};
-    const clitest::StatResult expected = runStat(QStringList{QStringLiteral("--server"), original} + measure);
+    const clitest::StatResult expected = runStat(QStringList {QStringLiteral("--server"), original} + measure);
     ASSERT_EQ(expected.exitCode, 0) << expected.err.constData();
     double size = 0;
     for (const QJsonValue& row : QJsonDocument::fromJson(expected.out).array())
         size += row[QStringLiteral("Size")].toDouble();
     ASSERT_GT(size, 0) << "the archives should hold something to measure";
-    const clitest::StatResult got = runStat(QStringList{QStringLiteral("--server"), out} + measure);
+    const clitest::StatResult got = runStat(QStringList {QStringLiteral("--server"), out} + measure);
     EXPECT_EQ(got.exitCode, 0) << got.err.constData();
     EXPECT_EQ(got.out, expected.out);
 
     // Written again over it, with messages: the link stays, the figures too, and a refusal says why.
-    const clitest::StatResult refused = runStat({QStringLiteral("--server"), original,
-                                                 QStringLiteral("--write-server-folder"), out});
+    const clitest::StatResult refused =
+        runStat({QStringLiteral("--server"), original, QStringLiteral("--write-server-folder"), out});
     EXPECT_EQ(refused.exitCode, 74);
     EXPECT_TRUE(refused.err.contains("server.json")) << refused.err.constData();
     const clitest::StatResult replaced =
@@ -359,6 +365,6 @@ TEST(StatServerFolder, AWrittenFolderLinkedToTheSharesMeasuresTheSameAsTheOrigin
                  QStringLiteral("--with-messages"), QStringLiteral("--replace")});
     ASSERT_EQ(replaced.exitCode, 0) << replaced.err.constData();
     EXPECT_EQ(text(served(out, true)), text(served(original, true)));
-    EXPECT_EQ(runStat(QStringList{QStringLiteral("--server"), out} + measure).out, expected.out);
+    EXPECT_EQ(runStat(QStringList {QStringLiteral("--server"), out} + measure).out, expected.out);
 }
 #endif

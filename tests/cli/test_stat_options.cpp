@@ -55,14 +55,34 @@ TEST(StatOptions, WritingAServerFolder)
 
 TEST(StatOptions, BadUsageIsRefusedWithAReason)
 {
-    const std::vector<std::vector<const char*>> bad = {
-        {"--threads"}, {"--threads", "0"}, {"--threads", "-1"}, {"--threads", "257"}, {"--threads", "abc"},
-        {"--threads", "7x"}, {"--threads", " 7"}, {"--threads="}, {"--format", "xml"}, {"--format", "JSON"},
-        {"--format"}, {"--sub=1"}, {"--server"}, {"--server="}, {"--server", ""}, {"extra"}, {"--unknown"},
-        {"-x"}, {"--sub", "-"}, {"--write-server-folder"}, {"--write-server-folder="},
-        {"--with-messages"}, {"--replace", "--sub"}, {"--write-server-folder", "d", "--sub"},
-        {"--write-server-folder", "d", "--types"}, {"--write-server-folder", "d", "--record"},
-        {"--write-server-folder", "d", "--growth"}, {"--write-server-folder", "d", "--with-messages=1"}};
+    const std::vector<std::vector<const char*>> bad = {{"--threads"},
+                                                       {"--threads", "0"},
+                                                       {"--threads", "-1"},
+                                                       {"--threads", "257"},
+                                                       {"--threads", "abc"},
+                                                       {"--threads", "7x"},
+                                                       {"--threads", " 7"},
+                                                       {"--threads="},
+                                                       {"--format", "xml"},
+                                                       {"--format", "JSON"},
+                                                       {"--format"},
+                                                       {"--sub=1"},
+                                                       {"--server"},
+                                                       {"--server="},
+                                                       {"--server", ""},
+                                                       {"extra"},
+                                                       {"--unknown"},
+                                                       {"-x"},
+                                                       {"--sub", "-"},
+                                                       {"--write-server-folder"},
+                                                       {"--write-server-folder="},
+                                                       {"--with-messages"},
+                                                       {"--replace", "--sub"},
+                                                       {"--write-server-folder", "d", "--sub"},
+                                                       {"--write-server-folder", "d", "--types"},
+                                                       {"--write-server-folder", "d", "--record"},
+                                                       {"--write-server-folder", "d", "--growth"},
+                                                       {"--write-server-folder", "d", "--with-messages=1"}};
     for (const auto& args : bad) {
         QStringList list;
         for (const char* a : args)

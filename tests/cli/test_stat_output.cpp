@@ -73,12 +73,11 @@ TEST(StatOutput, DatesFromTheRecordsStampsAreTheDatesItsTextsGive)
 {
     // A record as the scanner leaves it holds each text with the stamp it was made of; the output takes the
     // stamp and must give what reading the text back gives, in CSV and in JSON, whatever the locale.
-    const std::vector<platform::DosStamp> stamps = {platform::packDosStamp(2016, 3, 5, 14, 22, 10),
-                                                    platform::packDosStamp(1999, 12, 31, 0, 0, 0),
-                                                    platform::packDosStamp(1980, 1, 1, 23, 59, 58),
-                                                    platform::packDosStamp(2107, 12, 31, 9, 5, 2)};
-    for (const QLocale& locale : {QLocale(QLocale::German, QLocale::Germany), QLocale::c(),
-                                  QLocale(QLocale::English, QLocale::UnitedStates)}) {
+    const std::vector<platform::DosStamp> stamps = {
+        platform::packDosStamp(2016, 3, 5, 14, 22, 10), platform::packDosStamp(1999, 12, 31, 0, 0, 0),
+        platform::packDosStamp(1980, 1, 1, 23, 59, 58), platform::packDosStamp(2107, 12, 31, 9, 5, 2)};
+    for (const QLocale& locale :
+         {QLocale(QLocale::German, QLocale::Germany), QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates)}) {
         SCOPED_TRACE(locale.name().toStdString());
         const DateTextFormat format(locale);
         std::vector<StatRow> withStamps, textsOnly;

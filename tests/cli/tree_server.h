@@ -82,7 +82,10 @@ public:
             throw ServerError(QStringLiteral("Unbekanntes Archiv: %1").arg(path));
         return std::make_shared<TreeFolder>(m_tree, path);
     }
-    std::shared_ptr<ArchiveFolder> OpenArchive(const QVariant& path) override { return ArchiveFromPath(path.toString()); }
+    std::shared_ptr<ArchiveFolder> OpenArchive(const QVariant& path) override
+    {
+        return ArchiveFromPath(path.toString());
+    }
 
 private:
     std::shared_ptr<Tree> m_tree;
@@ -92,12 +95,13 @@ private:
 inline std::shared_ptr<Tree> sampleTree()
 {
     auto t = std::make_shared<Tree>();
-    t->byPath[QStringLiteral("ROOT")] = {QStringLiteral("Archiv"),
-                                         {QStringLiteral("S:U\\0000ANNA"), QStringLiteral("U\\BERND"),
-                                          QStringLiteral("S:U\\0000CLARA")}};
-    t->byPath[QStringLiteral("S:U\\0000ANNA")] = {QStringLiteral("Anna"),
-                                                  {QStringLiteral("S:U\\0000ANNA\\E"), QStringLiteral("S:U\\0000ANNA\\G")}};
-    t->byPath[QStringLiteral("S:U\\0000ANNA\\E")] = {QStringLiteral("Eingang"), {QStringLiteral("S:U\\0000ANNA\\E\\ALT")}};
+    t->byPath[QStringLiteral("ROOT")] = {
+        QStringLiteral("Archiv"),
+        {QStringLiteral("S:U\\0000ANNA"), QStringLiteral("U\\BERND"), QStringLiteral("S:U\\0000CLARA")}};
+    t->byPath[QStringLiteral("S:U\\0000ANNA")] = {
+        QStringLiteral("Anna"), {QStringLiteral("S:U\\0000ANNA\\E"), QStringLiteral("S:U\\0000ANNA\\G")}};
+    t->byPath[QStringLiteral("S:U\\0000ANNA\\E")] = {QStringLiteral("Eingang"),
+                                                     {QStringLiteral("S:U\\0000ANNA\\E\\ALT")}};
     t->byPath[QStringLiteral("S:U\\0000ANNA\\E\\ALT")] = {QStringLiteral("Alt"), {}};
     t->byPath[QStringLiteral("S:U\\0000ANNA\\G")] = {QStringLiteral("Gesendet"), {}};
     t->byPath[QStringLiteral("U\\BERND")] = {QStringLiteral("Bernd"), {}};

@@ -32,10 +32,9 @@ namespace {
 long liveObjects()
 {
     static const HMODULE module = LoadLibraryW(kTestServerDll);
-    static const auto count =
-        module ? reinterpret_cast<ArvTestLiveObjectsFunction>(
-                     reinterpret_cast<void*>(GetProcAddress(module, "ArvTestLiveObjects")))
-               : nullptr;
+    static const auto count = module ? reinterpret_cast<ArvTestLiveObjectsFunction>(
+                                  reinterpret_cast<void*>(GetProcAddress(module, "ArvTestLiveObjects")))
+                                     : nullptr;
     return count ? count() : -1;
 }
 
@@ -80,7 +79,8 @@ QString zipContent(const QString& file)
         }
         // Entries are named by the files' full paths; what lies below the export folder is compared.
         const QString name = QString::fromUtf8(stat.name);
-        entries << name.mid(name.indexOf(QStringLiteral("Export-Dateien/"))) + QLatin1Char('=') + QString::number(qHash(bytes));
+        entries << name.mid(name.indexOf(QStringLiteral("Export-Dateien/"))) + QLatin1Char('=')
+                + QString::number(qHash(bytes));
     }
     zip_discard(zip);
     entries.sort();
@@ -109,7 +109,8 @@ QStringList treeOf(const QString& folder)
 void describe(ArchiveFolder& archive, int level, QStringList& out, bool imagePaths = true)
 {
     const QString indent(level * 2, QLatin1Char(' '));
-    out << indent + archive.Name() + QLatin1Char('|') + archive.Path().toString() + QLatin1Char('|') + archive.FullPath();
+    out << indent + archive.Name() + QLatin1Char('|') + archive.Path().toString() + QLatin1Char('|')
+            + archive.FullPath();
     const auto messages = archive.GetMessages(QVariant(197119));
     for (qint32 i = 0; i < messages->Count(); ++i) {
         const auto entry = messages->Item(i);
@@ -383,11 +384,12 @@ TEST_F(ComServer, CompanionsGiveTheSameBytesThroughTheComponent)
         return p.exitCode();
     };
 
-    const QStringList optionSets[] = {{}, {QStringLiteral("--sub")},
-                                      {QStringLiteral("--sub"), QStringLiteral("--threads"), QStringLiteral("1"),
-                                       QStringLiteral("--format"), QStringLiteral("json")},
-                                      {QStringLiteral("--sub"), QStringLiteral("--types"), QStringLiteral("--format"),
-                                       QStringLiteral("json")}};
+    const QStringList optionSets[] = {
+        {},
+        {QStringLiteral("--sub")},
+        {QStringLiteral("--sub"), QStringLiteral("--threads"), QStringLiteral("1"), QStringLiteral("--format"),
+         QStringLiteral("json")},
+        {QStringLiteral("--sub"), QStringLiteral("--types"), QStringLiteral("--format"), QStringLiteral("json")}};
     for (const QStringList& options : optionSets) {
         SCOPED_TRACE(options.join(QLatin1Char(' ')).toStdString());
         QByteArray viaFolder, viaCom;
@@ -400,8 +402,9 @@ TEST_F(ComServer, CompanionsGiveTheSameBytesThroughTheComponent)
     // The server written as a server folder through the component serves what the component serves. (The
     // archive root's own messages are not written; the program reads none.)
     const QString written = work.filePath(QStringLiteral("written"));
-    EXPECT_EQ(run(QStringLiteral(ARVELO_STAT_EXE), {QStringLiteral("--write-server-folder"), written,
-                                                    QStringLiteral("--with-messages")}, true), 0);
+    EXPECT_EQ(run(QStringLiteral(ARVELO_STAT_EXE),
+                  {QStringLiteral("--write-server-folder"), written, QStringLiteral("--with-messages")}, true),
+              0);
     {
         const auto copy = logOnToFolder(written);
         ASSERT_TRUE(copy);
@@ -425,8 +428,9 @@ TEST_F(ComServer, CompanionsGiveTheSameBytesThroughTheComponent)
         QStringList trees;
         for (bool viaCom : {false, true}) {
             const QString out = work.filePath(QStringLiteral("export-%1-%2").arg(zip).arg(viaCom));
-            QStringList arguments = {QStringLiteral("--archive"), user, QStringLiteral("--out"), out,
-                                     QStringLiteral("--sub"), QStringLiteral("--types"),
+            QStringList arguments = {QStringLiteral("--archive"),    user,
+                                     QStringLiteral("--out"),        out,
+                                     QStringLiteral("--sub"),        QStringLiteral("--types"),
                                      QStringLiteral("mail,link,fax")};
             if (zip)
                 arguments << QStringLiteral("--zip");

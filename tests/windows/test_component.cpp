@@ -20,8 +20,8 @@
 
 #include <algorithm>
 #include <optional>
-#include <string>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 using Microsoft::WRL::ComPtr;
@@ -81,8 +81,8 @@ Outcome call(IDispatch* object, const wchar_t* name, std::vector<Var> args = {},
     for (auto a = args.rbegin(); a != args.rend(); ++a)
         raw.push_back(a->v);
     DISPID namedId = DISPID_PROPERTYPUT;
-    DISPPARAMS params{raw.data(), named ? &namedId : nullptr, UINT(raw.size()), named};
-    EXCEPINFO e{};
+    DISPPARAMS params {raw.data(), named ? &namedId : nullptr, UINT(raw.size()), named};
+    EXCEPINFO e {};
     out.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &out.value.v, &e, &out.argError);
     out.description = fromBstr(e.bstrDescription);
     out.source = fromBstr(e.bstrSource);
@@ -169,8 +169,9 @@ QString digest(const QByteArray& bytes)
 // One line per archive and per message, indented by depth: what a client can learn of the server.
 void walkCom(IDispatch* folder, const QString& indent, QStringList& lines)
 {
-    lines << indent + QStringLiteral("%1 | %2 | %3").arg(get(folder, L"Name").text(), get(folder, L"Path").text(),
-                                                         get(folder, L"FullPath").text());
+    lines << indent
+            + QStringLiteral("%1 | %2 | %3")
+                  .arg(get(folder, L"Name").text(), get(folder, L"Path").text(), get(folder, L"FullPath").text());
     const ComPtr<IDispatch> messages = child(folder, L"GetMessages", {197119L});
     for (long i = 0, n = count(messages.Get()); i < n; ++i) {
         const ComPtr<IDispatch> entry = child(messages.Get(), L"Item", {i});
@@ -179,9 +180,10 @@ void walkCom(IDispatch* folder, const QString& indent, QStringList& lines)
         const ComPtr<IDispatch> mail = child(folder, L"GetMailItem", {key, 34L});
         const QString types =
             kind.type() == VT_I2 && key.type() == VT_BSTR ? QStringLiteral("I2, BSTR") : QStringLiteral("?");
-        QString line = indent + QStringLiteral("  %1 %2 (%3) %4")
-                                    .arg(QString::number(V_I2(&kind.v)), get(mail.Get(), L"Title").text(), types,
-                                         get(mail.Get(), L"LinkUrl").text());
+        QString line = indent
+            + QStringLiteral("  %1 %2 (%3) %4")
+                  .arg(QString::number(V_I2(&kind.v)), get(mail.Get(), L"Title").text(), types,
+                       get(mail.Get(), L"LinkUrl").text());
         ComPtr<IDispatch> fax;
         if (SUCCEEDED(mail->QueryInterface(kFaxItemIid, reinterpret_cast<void**>(fax.GetAddressOf()))))
             line += QStringLiteral(" Fax ") + get(fax.Get(), L"ImagePath").text();
@@ -202,8 +204,9 @@ void walkStandin(ArchiveFolder& folder, const QString& indent, QStringList& line
     for (qint32 i = 0, n = messages->Count(); i < n; ++i) {
         const auto entry = messages->Item(i);
         const auto mail = folder.GetMailItem(entry->Key());
-        QString line = indent + QStringLiteral("  %1 %2 (I2, BSTR) %3")
-                                    .arg(QString::number(entry->Kind()), mail->Title(), mail->LinkUrl());
+        QString line = indent
+            + QStringLiteral("  %1 %2 (I2, BSTR) %3")
+                  .arg(QString::number(entry->Kind()), mail->Title(), mail->LinkUrl());
         if (entry->Kind() == 3)
             line += QStringLiteral(" Fax ") + mail->QueryFaxItem()->ImagePath().toString();
         if (entry->Kind() == 2) {
@@ -252,12 +255,12 @@ private:
 
 ComPtr<IDispatch> createFromProgId()
 {
-    CLSID clsid{};
+    CLSID clsid {};
     ComPtr<IDispatch> api;
     if (CLSIDFromProgID(kTestServerProgId, &clsid) != S_OK
         || CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                             reinterpret_cast<void**>(api.GetAddressOf()))
-               != S_OK)
+            != S_OK)
         throw std::runtime_error("the component cannot be created from its ProgID");
     return api;
 }
@@ -321,15 +324,15 @@ protected:
 
 TEST_F(ComponentTest, IsRegisteredUnderItsProgIdFromThisBuild)
 {
-    CLSID clsid{};
+    CLSID clsid {};
     ASSERT_EQ(CLSIDFromProgID(kTestServerProgId, &clsid), S_OK);
     EXPECT_TRUE(clsid == kTestServerClsid);
 
     // Another build folder's registration would test a different DLL.
     wchar_t registered[MAX_PATH * 2] = {};
     DWORD size = sizeof registered;
-    ASSERT_EQ(RegGetValueW(HKEY_CLASSES_ROOT, L"CLSID\\{78CC3E7A-2D89-4D6D-8F7F-869EFD0A95EE}\\InprocServer32",
-                           nullptr, RRF_RT_REG_SZ, nullptr, registered, &size),
+    ASSERT_EQ(RegGetValueW(HKEY_CLASSES_ROOT, L"CLSID\\{78CC3E7A-2D89-4D6D-8F7F-869EFD0A95EE}\\InprocServer32", nullptr,
+                           RRF_RT_REG_SZ, nullptr, registered, &size),
               ERROR_SUCCESS);
     EXPECT_EQ(QFileInfo(QString::fromWCharArray(registered)).canonicalFilePath().toLower(),
               QFileInfo(exeFolder() + QLatin1Char('/') + QString::fromWCharArray(kTestServerDll))
@@ -344,8 +347,7 @@ TEST_F(ComponentTest, IsRegisteredUnderItsProgIdFromThisBuild)
     // The interface ids of the API object and the account, as the program asks for them.
     ComPtr<IUnknown> asked;
     EXPECT_EQ(api()->QueryInterface(kDvISEAPIIid, reinterpret_cast<void**>(asked.GetAddressOf())), S_OK);
-    EXPECT_EQ(account()->QueryInterface(kAccountIid, reinterpret_cast<void**>(asked.ReleaseAndGetAddressOf())),
-              S_OK);
+    EXPECT_EQ(account()->QueryInterface(kAccountIid, reinterpret_cast<void**>(asked.ReleaseAndGetAddressOf())), S_OK);
     EXPECT_EQ(api()->QueryInterface(kAccountIid, reinterpret_cast<void**>(asked.ReleaseAndGetAddressOf())),
               E_NOINTERFACE);
 }
@@ -405,28 +407,55 @@ TEST_F(ComponentTest, ChecksEveryCallExactly)
     };
     const std::vector<Case> cases = {
         {"16-bit flag", api(), L"PrepareLogon", {Var::typed(VT_I2, 1)}, DISP_E_TYPEMISMATCH},
-        {"flag 2", api(), L"PrepareLogon", {2L}, DISP_E_EXCEPTION,
+        {"flag 2",
+         api(),
+         L"PrepareLogon",
+         {2L},
+         DISP_E_EXCEPTION,
          QStringLiteral("PrepareLogon: Argument 1 ist 2, erwartet 1")},
         {"no flag", api(), L"PrepareLogon", {}, DISP_E_BADPARAMCOUNT},
         {"four empty", api(), L"Logon", {empty, empty, empty, empty, L"AUTH"}, DISP_E_BADPARAMCOUNT},
-        {"null for empty", api(), L"Logon", {Var::typed(VT_NULL, 0), empty, empty, empty, empty, L"AUTH"},
+        {"null for empty",
+         api(),
+         L"Logon",
+         {Var::typed(VT_NULL, 0), empty, empty, empty, empty, L"AUTH"},
          DISP_E_TYPEMISMATCH},
-        {"lower-case auth", api(), L"Logon", {empty, empty, empty, empty, empty, L"auth"}, DISP_E_EXCEPTION,
+        {"lower-case auth",
+         api(),
+         L"Logon",
+         {empty, empty, empty, empty, empty, L"auth"},
+         DISP_E_EXCEPTION,
          QStringLiteral("Logon: Argument 6 ist \"auth\", erwartet \"AUTH\"")},
         {"root 0", account.Get(), L"GetArchiveRoot", {0L}, DISP_E_EXCEPTION},
         {"path as number", account.Get(), L"OpenArchive", {5L}, DISP_E_TYPEMISMATCH},
-        {"unknown path", account.Get(), L"ArchiveFromPath", {L"BUERO:NICHTS"}, DISP_E_EXCEPTION,
+        {"unknown path",
+         account.Get(),
+         L"ArchiveFromPath",
+         {L"BUERO:NICHTS"},
+         DISP_E_EXCEPTION,
          QStringLiteral("Unbekanntes Archiv: BUERO:NICHTS")},
         {"messages 197118", user.Get(), L"GetMessages", {197118L}, DISP_E_EXCEPTION},
         {"messages as text", user.Get(), L"GetMessages", {L"197119"}, DISP_E_TYPEMISMATCH},
         {"key as number", user.Get(), L"GetMailItem", {0L, 34L}, DISP_E_TYPEMISMATCH},
-        {"key as text of the number", user.Get(), L"GetMailItem", {L"0", 34L}, DISP_E_EXCEPTION,
+        {"key as text of the number",
+         user.Get(),
+         L"GetMailItem",
+         {L"0", 34L},
+         DISP_E_EXCEPTION,
          QStringLiteral("GetMailItem: unbekannter Schlüssel \"0\"")},
         {"mail flag 35", user.Get(), L"GetMailItem", {key, 35L}, DISP_E_EXCEPTION},
         {"16-bit index", users.Get(), L"Item", {Var::typed(VT_I2, 0)}, DISP_E_TYPEMISMATCH},
-        {"user beyond the list", users.Get(), L"Item", {3L}, DISP_E_EXCEPTION,
+        {"user beyond the list",
+         users.Get(),
+         L"Item",
+         {3L},
+         DISP_E_EXCEPTION,
          QStringLiteral("Archiv 3 gibt es in der Liste nicht.")},
-        {"message beyond the list", messages.Get(), L"Item", {4L}, DISP_E_EXCEPTION,
+        {"message beyond the list",
+         messages.Get(),
+         L"Item",
+         {4L},
+         DISP_E_EXCEPTION,
          QStringLiteral("Nachricht 4 gibt es nicht.")},
         {"sub-archives with an argument", root.Get(), L"GetSubArchives", {0L}, DISP_E_BADPARAMCOUNT},
         {"property with an argument", user.Get(), L"Name", {1L}, DISP_E_BADPARAMCOUNT},
@@ -466,8 +495,7 @@ TEST_F(ComponentTest, LogOnFaults)
         {"fail-call=2:Server beschäftigt, bitte warten,count-plus-one", DISP_E_EXCEPTION,
          QStringLiteral("Server beschäftigt, bitte warten")},
         {"hresult-call=1:0x80070005", HRESULT(0x80070005), {}},
-        {"no-acount", DISP_E_EXCEPTION,
-         QStringLiteral("Unbekannter Fehlerschalter in ARVELO_TEST_FAULTS: no-acount")},
+        {"no-acount", DISP_E_EXCEPTION, QStringLiteral("Unbekannter Fehlerschalter in ARVELO_TEST_FAULTS: no-acount")},
         {"fail-call=0:nie", DISP_E_EXCEPTION,
          QStringLiteral("Unbekannter Fehlerschalter in ARVELO_TEST_FAULTS: fail-call=0:nie")},
     };
@@ -578,10 +606,10 @@ TEST_F(ComponentTest, LiveReportCountsWhatIsLeftAtExit)
         wchar_t exe[MAX_PATH];
         GetModuleFileNameW(nullptr, exe, MAX_PATH);
         std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_also_run_disabled_tests"
-                               + L" --gtest_filter=ComponentChild.DISABLED_LeavesObjects";
-        STARTUPINFOW startup{};
+            + L" --gtest_filter=ComponentChild.DISABLED_LeavesObjects";
+        STARTUPINFOW startup {};
         startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
+        PROCESS_INFORMATION process {};
         ASSERT_TRUE(
             CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
         WaitForSingleObject(process.hProcess, INFINITE);

@@ -4,12 +4,11 @@
 // folder through the names and interface ids the program uses with the messaging server's own component.
 // Tests only; never installed.
 
-#include <windows.h>
 #include <oaidl.h>
+#include <windows.h>
 
 // The class the ProgID names: ours, not the real server's.
-inline constexpr GUID kTestServerClsid = {
-    0x78CC3E7A, 0x2D89, 0x4D6D, {0x8F, 0x7F, 0x86, 0x9E, 0xFD, 0x0A, 0x95, 0xEE}};
+inline constexpr GUID kTestServerClsid = {0x78CC3E7A, 0x2D89, 0x4D6D, {0x8F, 0x7F, 0x86, 0x9E, 0xFD, 0x0A, 0x95, 0xEE}};
 inline constexpr wchar_t kTestServerProgId[] = L"DVOBJAPILib.DvISEAPI";
 
 // The interface ids the objects answer in QueryInterface besides IUnknown and IDispatch.

@@ -23,10 +23,9 @@ namespace {
 long liveObjects()
 {
     static const HMODULE module = LoadLibraryW(kTestServerDll);
-    static const auto count =
-        module ? reinterpret_cast<ArvTestLiveObjectsFunction>(
-                     reinterpret_cast<void*>(GetProcAddress(module, "ArvTestLiveObjects")))
-               : nullptr;
+    static const auto count = module ? reinterpret_cast<ArvTestLiveObjectsFunction>(
+                                  reinterpret_cast<void*>(GetProcAddress(module, "ArvTestLiveObjects")))
+                                     : nullptr;
     return count ? count() : -1;
 }
 
@@ -41,7 +40,8 @@ QStringList tableAfterLoading(QString* serverLabel)
     // What the server gave each row; the figures are left out, as sub-archive rows are measured meanwhile.
     const auto addRow = [&](const QModelIndex& index, int level) {
         const TTobData& d = *model->nodeFromIndex(index)->data;
-        lines << QString(level * 2, QLatin1Char(' ')) + QStringList {d.TobitUser, d.Pfad, d.UserID, d.FullPath}.join(QLatin1Char('|'));
+        lines << QString(level * 2, QLatin1Char(' '))
+                + QStringList {d.TobitUser, d.Pfad, d.UserID, d.FullPath}.join(QLatin1Char('|'));
     };
     for (int r = 0; r < model->rowCount(); ++r) {
         const QModelIndex user = model->index(r, 0);

@@ -232,10 +232,10 @@ public:
     using ServerObject::ServerObject;
     QVariant Key() override
     {
-        auto* key = onApartment([this] { return new Variant(invoke(m_object.get(), QStringLiteral("MessageEntry.Key"))); });
-        ServerKey k {std::shared_ptr<Variant>(key, [](Variant* v) {
-            Apartment::instance().release([v] { delete v; });
-        })};
+        auto* key =
+            onApartment([this] { return new Variant(invoke(m_object.get(), QStringLiteral("MessageEntry.Key"))); });
+        ServerKey k {
+            std::shared_ptr<Variant>(key, [](Variant* v) { Apartment::instance().release([v] { delete v; }); })};
         return QVariant::fromValue(k);
     }
     qint32 Kind() override { return number(QStringLiteral("MessageEntry.Kind")); }
@@ -366,10 +366,11 @@ std::unique_ptr<DvISEAPI> createComApi()
             hr = CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.put());
         if (hr == REGDB_E_CLASSNOTREG || hr == HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT)) {
             // An in-process component loads only into a program of its own bitness.
-            fail(operation, QStringLiteral("%1. Die Komponente ist vielleicht nur für %2-Bit-Programme "
-                                           "registriert; dann passt die %2-Bit-Ausgabe von Arvelo.")
-                                .arg(systemText(hr))
-                                .arg(sizeof(void*) == 8 ? 32 : 64));
+            fail(operation,
+                 QStringLiteral("%1. Die Komponente ist vielleicht nur für %2-Bit-Programme "
+                                "registriert; dann passt die %2-Bit-Ausgabe von Arvelo.")
+                     .arg(systemText(hr))
+                     .arg(sizeof(void*) == 8 ? 32 : 64));
         }
         if (FAILED(hr))
             fail(operation, hr);

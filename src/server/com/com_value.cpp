@@ -96,12 +96,18 @@ QString typeName(VARTYPE type)
     static const struct {
         VARTYPE type;
         const char* name;
-    } names[] = {{VT_EMPTY, "VT_EMPTY"}, {VT_NULL, "VT_NULL"},     {VT_I2, "VT_I2"},       {VT_I4, "VT_I4"},
-                 {VT_R4, "VT_R4"},       {VT_R8, "VT_R8"},         {VT_CY, "VT_CY"},       {VT_DATE, "VT_DATE"},
-                 {VT_BSTR, "VT_BSTR"},   {VT_DISPATCH, "VT_DISPATCH"}, {VT_ERROR, "VT_ERROR"}, {VT_BOOL, "VT_BOOL"},
-                 {VT_VARIANT, "VT_VARIANT"}, {VT_UNKNOWN, "VT_UNKNOWN"}, {VT_DECIMAL, "VT_DECIMAL"},
-                 {VT_I1, "VT_I1"},       {VT_UI1, "VT_UI1"},       {VT_UI2, "VT_UI2"},     {VT_UI4, "VT_UI4"},
-                 {VT_I8, "VT_I8"},       {VT_UI8, "VT_UI8"},       {VT_INT, "VT_INT"},     {VT_UINT, "VT_UINT"}};
+    } names[] = {{VT_EMPTY, "VT_EMPTY"},     {VT_NULL, "VT_NULL"},
+                 {VT_I2, "VT_I2"},           {VT_I4, "VT_I4"},
+                 {VT_R4, "VT_R4"},           {VT_R8, "VT_R8"},
+                 {VT_CY, "VT_CY"},           {VT_DATE, "VT_DATE"},
+                 {VT_BSTR, "VT_BSTR"},       {VT_DISPATCH, "VT_DISPATCH"},
+                 {VT_ERROR, "VT_ERROR"},     {VT_BOOL, "VT_BOOL"},
+                 {VT_VARIANT, "VT_VARIANT"}, {VT_UNKNOWN, "VT_UNKNOWN"},
+                 {VT_DECIMAL, "VT_DECIMAL"}, {VT_I1, "VT_I1"},
+                 {VT_UI1, "VT_UI1"},         {VT_UI2, "VT_UI2"},
+                 {VT_UI4, "VT_UI4"},         {VT_I8, "VT_I8"},
+                 {VT_UI8, "VT_UI8"},         {VT_INT, "VT_INT"},
+                 {VT_UINT, "VT_UINT"}};
     const VARTYPE base = type & VT_TYPEMASK;
     QString name = QStringLiteral("VT %1").arg(base);
     for (const auto& n : names) {
@@ -230,7 +236,8 @@ struct ExceptionInfo {
         const QString description = toQString(info.bstrDescription).trimmed();
         if (!description.isEmpty())
             return description;
-        const HRESULT code = info.scode ? info.scode : (info.wCode ? MAKE_HRESULT(1, FACILITY_DISPATCH, info.wCode) : 0);
+        const HRESULT code =
+            info.scode ? info.scode : (info.wCode ? MAKE_HRESULT(1, FACILITY_DISPATCH, info.wCode) : 0);
         return code ? systemText(code) : QStringLiteral("Die Server-Komponente meldet einen Fehler ohne Beschreibung.");
     }
 };

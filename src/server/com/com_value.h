@@ -7,8 +7,8 @@
 #include <QString>
 #include <QVariant>
 
-#include <objbase.h>
 #include <oaidl.h>
+#include <objbase.h>
 
 #include <utility>
 #include <vector>

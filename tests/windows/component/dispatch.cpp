@@ -8,7 +8,7 @@
 
 namespace testcom {
 
-std::atomic<long> liveObjects{0};
+std::atomic<long> liveObjects {0};
 
 namespace {
 
@@ -129,8 +129,7 @@ HRESULT InvokeFrame::checkCall(REFIID riid, WORD flags, const DISPPARAMS* params
         }
         const bool wrongNumber = want.number && V_I4(&given) != *want.number;
         const bool wrongText = want.text
-                               && (SysStringLen(V_BSTR(&given)) != std::wcslen(want.text)
-                                   || std::wcscmp(V_BSTR(&given), want.text) != 0);
+            && (SysStringLen(V_BSTR(&given)) != std::wcslen(want.text) || std::wcscmp(V_BSTR(&given), want.text) != 0);
         if (wrongNumber || wrongText) {
             const QString wanted = want.number ? QString::number(*want.number)
                                                : QStringLiteral("\"%1\"").arg(QString::fromWCharArray(want.text));
@@ -146,7 +145,7 @@ HRESULT InvokeFrame::checkCall(REFIID riid, WORD flags, const DISPPARAMS* params
 HRESULT InvokeFrame::fail(const QString& reason)
 {
     if (m_exception) {
-        *m_exception = EXCEPINFO{};
+        *m_exception = EXCEPINFO {};
         m_exception->bstrSource = SysAllocString(kTestServerSource);
         m_exception->bstrDescription = bstr(reason);
         m_exception->scode = E_FAIL;

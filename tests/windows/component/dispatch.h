@@ -4,8 +4,8 @@
 
 #include <QString>
 
-#include <windows.h>
 #include <oaidl.h>
+#include <windows.h>
 
 #include <atomic>
 #include <initializer_list>
@@ -76,8 +76,7 @@ private:
     UINT* m_argError;
 };
 
-HRESULT findMember(const wchar_t* const* names, std::size_t count, LPOLESTR* asked, UINT askedCount,
-                   DISPID* ids);
+HRESULT findMember(const wchar_t* const* names, std::size_t count, LPOLESTR* asked, UINT askedCount, DISPID* ids);
 
 template <class Self>
 class Dispatch : public IDispatch {
@@ -130,8 +129,8 @@ public:
         }();
         return findMember(known.data(), known.size(), names, count, ids);
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* exception, UINT* argError) override
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* exception, UINT* argError) override
     {
         const Faults faults = readFaults();
         InvokeFrame frame(exception, argError);
@@ -169,7 +168,7 @@ protected:
     virtual HRESULT queryMore(REFIID, void**) { return E_NOINTERFACE; }
 
 private:
-    std::atomic<ULONG> m_references{1};
+    std::atomic<ULONG> m_references {1};
 };
 
 }  // namespace testcom

@@ -17,7 +17,7 @@ using namespace testcom;
 namespace {
 
 HMODULE thisModule = nullptr;
-std::atomic<long> serverLocks{0};
+std::atomic<long> serverLocks {0};
 
 // Keys are texts no caller mistakes for numbers: a caller that converts a key gets one the folder does not
 // know.
@@ -36,7 +36,9 @@ public:
     static const std::vector<Member<FaxObject>>& members()
     {
         static const std::vector<Member<FaxObject>> table = {
-            {L"ImagePath", {}, [](FaxObject& s, const Args&, VARIANT& r) {
+            {L"ImagePath",
+             {},
+             [](FaxObject& s, const Args&, VARIANT& r) {
                  putText(r, s.m_mail->QueryFaxItem()->ImagePath().toString());
              }},
         };
@@ -104,9 +106,9 @@ public:
     static const std::vector<Member<EntryObject>>& members()
     {
         static const std::vector<Member<EntryObject>> table = {
-            {L"Key", {}, [](EntryObject& s, const Args&, VARIANT& r) {
-                 putText(r, kKeyPrefix + s.m_entry->Key().toString());
-             }},
+            {L"Key",
+             {},
+             [](EntryObject& s, const Args&, VARIANT& r) { putText(r, kKeyPrefix + s.m_entry->Key().toString()); }},
             {L"Kind", {}, [](EntryObject& s, const Args&, VARIANT& r) { putI2(r, short(s.m_entry->Kind())); }},
         };
         return table;
@@ -125,10 +127,14 @@ public:
     static const std::vector<Member<ListObject>>& members()
     {
         static const std::vector<Member<ListObject>> table = {
-            {L"Count", {}, [](ListObject& s, const Args& a, VARIANT& r) {
+            {L"Count",
+             {},
+             [](ListObject& s, const Args& a, VARIANT& r) {
                  putI4(r, s.m_list->Count() + (a.faults.countPlusOne ? 1 : 0));
              }},
-            {L"Item", {{VT_I4}}, [](ListObject& s, const Args& a, VARIANT& r) {
+            {L"Item",
+             {{VT_I4}},
+             [](ListObject& s, const Args& a, VARIANT& r) {
                  putObject(r, make<ItemObject>(s.m_list->Item(QVariant(int(V_I4(&a[0]))))));
              }},
         };
@@ -150,23 +156,27 @@ public:
     static const std::vector<Member<FolderObject>>& members()
     {
         static const std::vector<Member<FolderObject>> table = {
-            {L"GetSubArchives", {}, [](FolderObject& s, const Args&, VARIANT& r) {
+            {L"GetSubArchives",
+             {},
+             [](FolderObject& s, const Args&, VARIANT& r) {
                  putObject(r, make<FoldersObject>(s.m_folder->GetSubArchives()));
              }},
             {L"Name", {}, [](FolderObject& s, const Args&, VARIANT& r) { putText(r, s.m_folder->Name()); }},
-            {L"Path", {}, [](FolderObject& s, const Args&, VARIANT& r) {
-                 putText(r, s.m_folder->Path().toString());
-             }},
+            {L"Path", {}, [](FolderObject& s, const Args&, VARIANT& r) { putText(r, s.m_folder->Path().toString()); }},
             {L"FullPath", {}, [](FolderObject& s, const Args&, VARIANT& r) { putText(r, s.m_folder->FullPath()); }},
-            {L"GetMessages", {{VT_I4, 197119}}, [](FolderObject& s, const Args&, VARIANT& r) {
+            {L"GetMessages",
+             {{VT_I4, 197119}},
+             [](FolderObject& s, const Args&, VARIANT& r) {
                  putObject(r, make<MessagesObject>(s.m_folder->GetMessages()));
              }},
-            {L"GetMailItem", {{VT_BSTR}, {VT_I4, 34}}, [](FolderObject& s, const Args& a, VARIANT& r) {
+            {L"GetMailItem",
+             {{VT_BSTR}, {VT_I4, 34}},
+             [](FolderObject& s, const Args& a, VARIANT& r) {
                  const QString key = a.text(0);
                  bool ok = false;
                  const int index = key.startsWith(kKeyPrefix) ? key.mid(kKeyPrefix.size()).toInt(&ok) : -1;
                  if (!ok)
-                     throw Failure{QStringLiteral("GetMailItem: unbekannter Schlüssel \"%1\"").arg(key)};
+                     throw Failure {QStringLiteral("GetMailItem: unbekannter Schlüssel \"%1\"").arg(key)};
                  const int kind = s.m_folder->GetMessages()->Item(index)->Kind();
                  putObject(r, make<MailObject>(s.m_folder->GetMailItem(index), kind));
              }},
@@ -185,13 +195,19 @@ public:
     static const std::vector<Member<AccountObject>>& members()
     {
         static const std::vector<Member<AccountObject>> table = {
-            {L"GetArchiveRoot", {{VT_I4, 1}}, [](AccountObject& s, const Args&, VARIANT& r) {
+            {L"GetArchiveRoot",
+             {{VT_I4, 1}},
+             [](AccountObject& s, const Args&, VARIANT& r) {
                  putObject(r, make<FolderObject>(s.m_account->GetArchiveRoot(1)));
              }},
-            {L"ArchiveFromPath", {{VT_BSTR}}, [](AccountObject& s, const Args& a, VARIANT& r) {
+            {L"ArchiveFromPath",
+             {{VT_BSTR}},
+             [](AccountObject& s, const Args& a, VARIANT& r) {
                  putObject(r, make<FolderObject>(s.m_account->ArchiveFromPath(a.text(0))));
              }},
-            {L"OpenArchive", {{VT_BSTR}}, [](AccountObject& s, const Args& a, VARIANT& r) {
+            {L"OpenArchive",
+             {{VT_BSTR}},
+             [](AccountObject& s, const Args& a, VARIANT& r) {
                  putObject(r, make<FolderObject>(s.m_account->OpenArchive(a.text(0))));
              }},
         };
@@ -208,29 +224,32 @@ public:
     static const std::vector<Member<ApiObject>>& members()
     {
         static const std::vector<Member<ApiObject>> table = {
-            {L"PrepareLogon", {{VT_I4, 1}}, [](ApiObject& s, const Args& a, VARIANT&) {
+            {L"PrepareLogon",
+             {{VT_I4, 1}},
+             [](ApiObject& s, const Args& a, VARIANT&) {
                  if (a.faults.prepareFails)
-                     throw Failure{QStringLiteral("PrepareLogon abgelehnt (Testserver)")};
+                     throw Failure {QStringLiteral("PrepareLogon abgelehnt (Testserver)")};
                  const std::wstring folder = environment(L"ARVELO_TEST_SERVER");
                  if (folder.empty())
-                     throw Failure{QStringLiteral("PrepareLogon: %1 nennt keinen Serverordner")
-                                       .arg(QLatin1String(kTestServerEnv))};
+                     throw Failure {QStringLiteral("PrepareLogon: %1 nennt keinen Serverordner")
+                                        .arg(QLatin1String(kTestServerEnv))};
                  auto api = standin::createStandinApi(QString::fromStdWString(folder));
                  api->PrepareLogon(1);
                  s.m_api = std::move(api);
              }},
-            {L"Logon", {{VT_EMPTY}, {VT_EMPTY}, {VT_EMPTY}, {VT_EMPTY}, {VT_EMPTY}, {VT_BSTR, {}, L"AUTH"}},
+            {L"Logon",
+             {{VT_EMPTY}, {VT_EMPTY}, {VT_EMPTY}, {VT_EMPTY}, {VT_EMPTY}, {VT_BSTR, {}, L"AUTH"}},
              [](ApiObject& s, const Args& a, VARIANT& r) {
                  if (a.faults.logonFails)
-                     throw Failure{QStringLiteral("Anmeldung abgelehnt (Testserver)")};
+                     throw Failure {QStringLiteral("Anmeldung abgelehnt (Testserver)")};
                  if (!s.m_api)
-                     throw Failure{QStringLiteral("Logon vor PrepareLogon")};
+                     throw Failure {QStringLiteral("Logon vor PrepareLogon")};
                  if (a.faults.noAccount)
                      return;
                  const QVariant none;
                  std::shared_ptr<Account> account = s.m_api->Logon(none, none, none, none, none, a.text(5));
                  if (!account)
-                     throw Failure{QStringLiteral("Logon: keine Anmeldung")};
+                     throw Failure {QStringLiteral("Logon: keine Anmeldung")};
                  putObject(r, make<AccountObject>(std::move(account)));
              }},
         };
