@@ -144,7 +144,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
 
 TForm1::~TForm1()
 {
-    // While the window is still whole: the run's last signals may reach its labels.
+    // While the window is still whole: the run's last signals may reach its labels. A type count is cancelled
+    // first, so that its end, served meanwhile, opens no report in a window being taken apart.
+    m_typeScan->cancel();
     m_run->shutdown();
 }
 
