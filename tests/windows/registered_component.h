@@ -32,3 +32,14 @@ private:
     HMODULE m_module;  // stays loaded: COM loads the same module for the program
     bool m_registered = false;
 };
+
+// The component's count of its live objects. The module is the one COM loads for the program; it stays loaded,
+// so the count can be read whether or not COM has loaded it.
+inline long liveComponentObjects()
+{
+    static const HMODULE module = LoadLibraryW(kTestServerDll);
+    static const auto count = module ? reinterpret_cast<ArvTestLiveObjectsFunction>(
+                                  reinterpret_cast<void*>(GetProcAddress(module, "ArvTestLiveObjects")))
+                                     : nullptr;
+    return count ? count() : -1;
+}

@@ -27,17 +27,6 @@
 
 namespace {
 
-// The component's count of its live objects; the test keeps the DLL loaded so the count can be read
-// whenever COM has or has not loaded it.
-long liveObjects()
-{
-    static const HMODULE module = LoadLibraryW(kTestServerDll);
-    static const auto count = module ? reinterpret_cast<ArvTestLiveObjectsFunction>(
-                                  reinterpret_cast<void*>(GetProcAddress(module, "ArvTestLiveObjects")))
-                                     : nullptr;
-    return count ? count() : -1;
-}
-
 QCoreApplication& app()
 {
     static int argc = 1;
@@ -170,7 +159,7 @@ protected:
     void TearDown() override
     {
         qunsetenv(kTestFaultsEnv);
-        EXPECT_EQ(liveObjects(), 0) << "objects of the component left alive";
+        EXPECT_EQ(liveComponentObjects(), 0) << "objects of the component left alive";
     }
 
     static std::shared_ptr<Account> folderAccount() { return logOnToFolder(demoServer()); }
@@ -214,7 +203,7 @@ TEST_F(ComServer, SeesWhatTheServerFolderHoldsAndReleasesEverything)
     EXPECT_TRUE(report.server.contains(QStringLiteral("DVOBJAPILib.DvISEAPI"))) << report.server.toStdString();
     const auto folder = folderAccount();
     ASSERT_TRUE(folder);
-    EXPECT_GT(liveObjects(), 0);
+    EXPECT_GT(liveComponentObjects(), 0);
 
     const QStringList viaCom = describeServer(*account);
     EXPECT_GT(viaCom.size(), 20);
@@ -230,7 +219,7 @@ TEST_F(ComServer, SeesWhatTheServerFolderHoldsAndReleasesEverything)
         EXPECT_EQ(a.rows[i].data->FullPath, b.rows[i].data->FullPath);
     }
     account.reset();
-    EXPECT_EQ(liveObjects(), 0);
+    EXPECT_EQ(liveComponentObjects(), 0);
 }
 
 // The export on a worker thread, as the export window runs it: the same files as through the folder, the
@@ -319,7 +308,7 @@ TEST_F(ComServer, EachFaultEndsAsTheErrorOfItsOperation)
         else
             EXPECT_TRUE(error.isEmpty()) << error.toStdString();
         qunsetenv(kTestFaultsEnv);
-        EXPECT_EQ(liveObjects(), 0);
+        EXPECT_EQ(liveComponentObjects(), 0);
     }
 }
 

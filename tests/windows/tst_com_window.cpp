@@ -20,15 +20,6 @@
 
 namespace {
 
-long liveObjects()
-{
-    static const HMODULE module = LoadLibraryW(kTestServerDll);
-    static const auto count = module ? reinterpret_cast<ArvTestLiveObjectsFunction>(
-                                  reinterpret_cast<void*>(GetProcAddress(module, "ArvTestLiveObjects")))
-                                     : nullptr;
-    return count ? count() : -1;
-}
-
 // Every row's cells, the sub-archive rows of each user expanded below it.
 QStringList tableAfterLoading(QString* serverLabel)
 {
@@ -87,7 +78,7 @@ private slots:
         QVERIFY(viaFolder.size() > 5);
         QVERIFY(viaFolder.filter(QRegularExpression(QStringLiteral("^  "))).size() > 0);  // sub-archive rows
         QCOMPARE(viaCom, viaFolder);
-        QCOMPARE(liveObjects(), 0L);
+        QCOMPARE(liveComponentObjects(), 0L);
     }
 
 private:
