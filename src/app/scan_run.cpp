@@ -248,6 +248,15 @@ int ScanRun::runningScanners() const
     return n;
 }
 
+int ScanRun::scannersHoldingPlaces() const
+{
+    int n = 0;
+    for (const TMyThreads* t : ThreadArray)
+        if (t && t->isRunning() && !t->FTerminated)
+            ++n;
+    return n;
+}
+
 void ScanRun::shutdown()
 {
     m_ended = true;

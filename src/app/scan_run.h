@@ -72,6 +72,9 @@ public:
     double MaxSize() const { return m_maxSize; }
     // Run scanners that have started and not ended.
     int runningScanners() const;
+    // Run scanners that hold a place: started, walk not over. One whose walk is over gives its place up before
+    // its thread has ended.
+    int scannersHoldingPlaces() const;
     // Helpers of the run that have not ended.
     int runningHelpers() const;
     // The places of the limit that scanners may take now.

@@ -124,10 +124,10 @@ TEST_F(ScanRunTest, TwentyUsersWithALimitOfSevenThenOneMeasuredAgain)
     // Passes back to back instead of one a second: the limit holds however often they come.
     int most = 0;
     ASSERT_TRUE(waitFor([&] {
-        most = std::max(most, run.runningScanners());
+        most = std::max(most, run.scannersHoldingPlaces());
         if (!run.TobitDone())
             run.TimerThreadTimer();
-        most = std::max(most, run.runningScanners());
+        most = std::max(most, run.scannersHoldingPlaces());
         return run.TobitDone();
     }));
     EXPECT_LE(most, 7);
@@ -171,7 +171,7 @@ TEST_F(ScanRunTest, AFreedPlaceIsRefilledWithoutWaitingForATick)
     run.TimerThreadTimer();
     int most = 0;
     ASSERT_TRUE(waitFor([&] {
-        most = std::max(most, run.runningScanners());
+        most = std::max(most, run.scannersHoldingPlaces());
         return run.TobitDone();
     }));
     EXPECT_LE(most, 3);
