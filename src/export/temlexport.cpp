@@ -48,7 +48,7 @@ public:
     {
         const QStringList chosen = selectedFiles();
         if (!chosen.isEmpty()) {
-            const QString folder = chosen.first();
+            const QString& folder = chosen.first();
             if (!QFileInfo::exists(folder)) {
                 const QString shown = QDir::toNativeSeparators(folder);
                 if (message(this, QMessageBox::Question, QStringLiteral("Arvelo"),
