@@ -33,6 +33,13 @@ private:
     bool m_registered = false;
 };
 
+// The component registered from first use until the test program ends.
+inline const RegisteredComponent& registeredComponent()
+{
+    static const RegisteredComponent component;
+    return component;
+}
+
 // The component's count of its live objects. The module is the one COM loads for the program; it stays loaded,
 // so the count can be read whether or not COM has loaded it.
 inline long liveComponentObjects()

@@ -136,15 +136,9 @@ struct QuietObserver : ExportObserver {
 
 class ComServer : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { component = new RegisteredComponent; }
-    static void TearDownTestSuite()
-    {
-        delete component;
-        component = nullptr;
-    }
     void SetUp() override
     {
-        ASSERT_TRUE(component->registered()) << "the test component could not be registered";
+        ASSERT_TRUE(registeredComponent().registered()) << "the test component could not be registered";
         app();
         qunsetenv("ARVELO_SERVER");
         qputenv(kTestServerEnv, QDir::toNativeSeparators(demoServer()).toLocal8Bit());
@@ -155,7 +149,6 @@ protected:
         ASSERT_TRUE(logonUsesComponent()) << "the test component is not registered in this Wine prefix";
     }
 
-    static inline RegisteredComponent* component = nullptr;
     void TearDown() override
     {
         qunsetenv(kTestFaultsEnv);

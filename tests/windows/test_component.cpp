@@ -280,15 +280,9 @@ long liveObjects()
 
 class ComponentTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { component = new RegisteredComponent; }
-    static void TearDownTestSuite()
-    {
-        delete component;
-        component = nullptr;
-    }
     void SetUp() override
     {
-        ASSERT_TRUE(component->registered());
+        ASSERT_TRUE(registeredComponent().registered());
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
         m_server.emplace(kTestServerEnv, nativePath(handmadeServer()));
         m_faults.emplace(kTestFaultsEnv, std::nullopt);
@@ -301,7 +295,6 @@ protected:
     }
 
     void setFaults(const QString& faults) { m_faults->set(faults); }
-    static inline RegisteredComponent* component = nullptr;
 
     IDispatch* api()
     {

@@ -59,7 +59,7 @@ private slots:
         qputenv("ARVELO_HISTORY", data.filePath(QStringLiteral("history.sqlite")).toUtf8());
         server = data.filePath(QStringLiteral("server"));
         demo::buildDemoServer(server, demo::DemoOptions {3, 5});
-        QVERIFY(component.registered());
+        QVERIFY(registeredComponent().registered());
     }
 
     void showsWhatTheServerFolderShows()
@@ -82,7 +82,6 @@ private slots:
     }
 
 private:
-    RegisteredComponent component;
     QTemporaryDir programFolder, data;
     QString server;
 };
